@@ -1,0 +1,72 @@
+// The image of an Intel HEX file: import by the family's address map, export
+// as 32-bit Intel HEX, and a watch on the loaded file for changes on disk.
+//
+// Address map, 14-bit core (hex byte address = 2 x word address):
+//   0 .. 2*ProgramSize-1      program memory, byte for byte
+//   0x4000 .. 0x4007          user IDs 0..3 (low byte replaces, high byte ORed in)
+//   0x400E .. 0x4019          configuration words 0..5 (same rule)
+//   0x4200 + 2k               EEPROM byte k (odd bytes ignored)
+// PIC18 (hex address = device byte address):
+//   0 .. ProgramSize-1        program memory
+//   0x200000 .. 0x200007      user IDs 0..7
+//   0x300000 .. 0x30000D      configuration bytes 0..13
+//   0xF00000 + k              EEPROM byte k
+// Anything else is ignored.
+#pragma once
+
+#include "device/PicDevice.h"
+#include "device/UserPrompt.h"
+
+#include <cstdint>
+#include <string>
+
+constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
+
+// What the change watch compares: taken right after a load.
+struct CFileStatus {
+    int64_t ModifiedNs = 0; // 0 when the file cannot be found
+    uint64_t Size = 0;
+    uint32_t Attributes = 0; // permission bits
+    bool operator==(const CFileStatus&) const = default;
+};
+
+// The status of the file at `path`; all zero when it cannot be found.
+CFileStatus GetFileStatus(const std::string& path);
+
+class CHexFile : public CPicDevice {
+public:
+    uint32_t SegmentBase = 0;
+    std::string FilePath; // empty = no file, no change watch
+    CFileStatus FileStatus;
+    // Lines of the last load that were not sound records: a wrong checksum, a
+    // record shorter or longer than its count says, non-hex characters, or a
+    // non-blank line without the leading colon. Such records are still
+    // applied as far as they can be read.
+    int BadRecordCount = 0;
+
+    // Clears the image, reads the file record by record, fixes up the
+    // configuration words, updates the checksum and starts the change watch.
+    // False when the file cannot be read (the image stays cleared).
+    bool LoadHex(const std::string& path);
+    // Applies one record to the image.
+    void ParseHexLine(const std::string& line);
+    // Forces "[x]" bits to 0 and "[-]" bits to 1 in all sixteen words.
+    void ApplyConfigMasks();
+    // When the watched file changed on disk, asks whether to reload it and
+    // reloads on Yes; true when it was read again.
+    bool CheckHexChanged(IMessageBox& prompt);
+    void ForgetHexFile() { FilePath.clear(); }
+
+    // Writes the image as Intel HEX. The file is written beside the target
+    // under a temporary name and renamed over it only when every byte was
+    // written, so a failed save leaves any existing file as it was.
+    bool SaveHex(const std::string& path) const;
+    // Writes the image's records to a string, exactly as SaveHex does.
+    std::string FormatImage() const;
+
+private:
+    static bool IsSoundRecord(const std::string& line);
+};
+
+// One record: ":" count address type data checksum, upper-case hex, CRLF.
+std::string FormatHexRecord(uint8_t count, uint32_t address, uint8_t type, const uint8_t* data);

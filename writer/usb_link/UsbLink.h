@@ -1,0 +1,50 @@
+// The boundary to the USB library.
+//
+// The writer is a USB device with two bulk pipes. This interface offers what
+// the rest of the system relies on: open by vendor and product id (with a
+// handle value that means failure), open the OUT pipe (1) and the IN pipe (0),
+// write a whole packet, read an answer up to a maximum length, a presence
+// check, and a close. CWriter reaches the writer only through it.
+//
+// Threads: CWriter never runs two transfers at once and never closes while a
+// transfer runs. CheckPresence, however, is called from the UI thread's timer
+// while a worker may be in the middle of a transfer, so backends must allow
+// that one call concurrently with WritePipe/ReadPipe/HostDelay.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+
+class IUsbLink {
+public:
+    using Handle = int32_t;
+    static constexpr Handle kInvalidHandle = -1;
+    static constexpr int kPipeOut = 1; // host to writer
+    static constexpr int kPipeIn = 0;  // writer to host
+
+    virtual ~IUsbLink() = default;
+
+    // Opens the writer with these identifiers; kInvalidHandle when no such
+    // device can be opened.
+    virtual Handle OpenDevice(uint16_t vendorId, uint16_t productId) = 0;
+    // A handle for one pipe of an open device (kPipeOut or kPipeIn).
+    virtual Handle OpenPipe(Handle device, int pipe) = 0;
+    // Writes one whole packet in one transfer; false when it failed.
+    virtual bool WritePipe(Handle pipe, const uint8_t* data, size_t length) = 0;
+    // Reads one answer of at most maxLength bytes into buffer; returns the
+    // number of bytes that came (0 when the transfer failed).
+    virtual size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) = 0;
+    // 0 while the device is attached; any other value once it has gone.
+    virtual int CheckPresence(Handle device) = 0;
+    // Releases the device and both of its pipes.
+    virtual void CloseDevice(Handle device) = 0;
+
+    // A host-side pause between packets (the engine's own waits, such as the
+    // 20 ms after a word write to a chip without device ID). Hardware backends
+    // sleep; the simulated writer advances its own clock instead.
+    virtual void HostDelay(unsigned milliseconds) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
