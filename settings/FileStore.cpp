@@ -1,0 +1,350 @@
+#include "settings/FileStore.h"
+
+#include "settings/KeyFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <pwd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kSoftwareDepth = 1;
+constexpr size_t kCompanyDepth = 2;
+constexpr size_t kAppDepth = 3;
+
+// Company and application names become folder and file names.
+bool IsFileName(const std::string& name) {
+    return name.find('/') == std::string::npos;
+}
+
+bool IsDirectory(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+bool IsRegularFile(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// The application name a directory entry stands for, or empty.
+std::string AppNameOf(const fs::directory_entry& entry) {
+    std::error_code error;
+    if (!entry.is_regular_file(error)) {
+        return {};
+    }
+    const fs::path& path = entry.path();
+    if (path.extension() != kSettingsFileExtension) {
+        return {};
+    }
+    std::string stem = path.stem().string();
+    return IsValidKeyName(stem) && IsFileName(stem) ? stem : std::string();
+}
+
+// The application files of a company folder, sorted so that enumeration by
+// index is stable.
+std::vector<std::string> AppNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string name = AppNameOf(*it);
+        if (!name.empty()) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    text.clear();
+    char buffer[4096];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        text.append(buffer, static_cast<size_t>(in.gcount()));
+        if (text.size() > kMaxSettingsFileSize) {
+            text.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::string DefaultConfigBase() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') {
+        return std::string(home) + "/.config";
+    }
+    const passwd* user = ::getpwuid(::getuid());
+    if (user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] != '\0') {
+        return std::string(user->pw_dir) + "/.config";
+    }
+    return {};
+}
+
+CFileStore::CFileStore(std::string base) : m_base(std::move(base)) {}
+
+std::string CFileStore::CompanyFolder(const std::string& company, bool& exists) const {
+    const fs::path exact = fs::path(m_base) / company;
+    exists = IsDirectory(exact);
+    if (exists) {
+        return exact.string();
+    }
+    std::error_code error;
+    for (fs::directory_iterator it(m_base, error), end; !error && it != end; it.increment(error)) {
+        if (SameName(it->path().filename().string(), company) && IsDirectory(it->path())) {
+            exists = true;
+            return it->path().string();
+        }
+    }
+    return exact.string();
+}
+
+std::string CFileStore::FindAppFile(const std::string& company, const std::string& application) const {
+    bool exists = false;
+    const std::string folder = CompanyFolder(company, exists);
+    if (!exists) {
+        return {};
+    }
+    const fs::path exact = fs::path(folder) / (application + kSettingsFileExtension);
+    if (IsRegularFile(exact)) {
+        return exact.string();
+    }
+    for (const std::string& name : AppNamesIn(folder)) {
+        if (SameName(name, application)) {
+            return (fs::path(folder) / (name + kSettingsFileExtension)).string();
+        }
+    }
+    return {};
+}
+
+bool CFileStore::Resolve(const std::string& path, std::vector<std::string>& names, CAppFile& file) const {
+    if (m_base.empty() || !SplitKeyPath(path, names)) {
+        return false;
+    }
+    if (names.size() >= kSoftwareDepth && !SameName(names[0], "Software")) {
+        return false;
+    }
+    if (names.size() >= kCompanyDepth && !IsFileName(names[1])) {
+        return false;
+    }
+    if (names.size() < kAppDepth) {
+        return true;
+    }
+    if (!IsFileName(names[2])) {
+        return false;
+    }
+    file.Path = FindAppFile(names[1], names[2]);
+    file.Exists = !file.Path.empty();
+    if (!file.Exists) {
+        bool folderExists = false;
+        file.Path =
+            (fs::path(CompanyFolder(names[1], folderExists)) / (names[2] + kSettingsFileExtension)).string();
+        file.Key.Name = names[2];
+        return true;
+    }
+    const fs::path found(file.Path);
+    file.Key.Name = found.stem().string();
+    std::string text;
+    if (ReadWholeFile(file.Path, text)) {
+        ParseKeyFile(text, found.parent_path().filename().string(), file.Key);
+    }
+    return true;
+}
+
+bool CFileStore::Save(const CAppFile& file) {
+    const fs::path target(file.Path);
+    const std::string folder = target.parent_path().string();
+    std::error_code error;
+    fs::create_directories(folder, error);
+    const std::string text = FormatKeyFile(file.Key, target.parent_path().filename().string());
+
+    std::string temp = file.Path + ".tmpXXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return false;
+    }
+    if (m_interruptAfter < text.size()) {
+        WriteAll(fd, text.data(), m_interruptAfter);
+        ::close(fd);
+        m_interruptAfter = std::numeric_limits<size_t>::max();
+        return false;
+    }
+    const bool written = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), file.Path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+bool CFileStore::KeyExists(const std::string& path) {
+    std::vector<std::string> names;
+    CAppFile file;
+    if (!Resolve(path, names, file)) {
+        return false;
+    }
+    if (names.size() < kCompanyDepth) {
+        return true;
+    }
+    if (names.size() == kCompanyDepth) {
+        bool exists = false;
+        CompanyFolder(names[1], exists);
+        return exists;
+    }
+    return file.Exists && file.Key.Find(names, kAppDepth) != nullptr;
+}
+
+bool CFileStore::ReadString(const std::string& path, const std::string& name, std::string& value) {
+    std::vector<std::string> names;
+    CAppFile file;
+    if (!Resolve(path, names, file) || names.size() < kAppDepth) {
+        return false;
+    }
+    const CKeyNode* key = file.Key.Find(names, kAppDepth);
+    const CRegValue* found = key != nullptr ? key->FindValue(name) : nullptr;
+    if (found == nullptr || found->Type != EValueType::String) {
+        return false;
+    }
+    value = found->Text;
+    return true;
+}
+
+bool CFileStore::ReadDword(const std::string& path, const std::string& name, uint32_t& value) {
+    std::vector<std::string> names;
+    CAppFile file;
+    if (!Resolve(path, names, file) || names.size() < kAppDepth) {
+        return false;
+    }
+    const CKeyNode* key = file.Key.Find(names, kAppDepth);
+    const CRegValue* found = key != nullptr ? key->FindValue(name) : nullptr;
+    if (found == nullptr || found->Type != EValueType::Dword) {
+        return false;
+    }
+    value = found->Number;
+    return true;
+}
+
+bool CFileStore::WriteValue(const std::string& path, const CRegValue& value) {
+    std::vector<std::string> names;
+    CAppFile file;
+    if (!Resolve(path, names, file) || names.size() < kAppDepth) {
+        return false;
+    }
+    CKeyNode& key = file.Key.Ensure(names, kAppDepth);
+    if (value.Type == EValueType::Dword) {
+        key.SetDword(value.Name, value.Number);
+    } else {
+        key.SetString(value.Name, value.Text);
+    }
+    return Save(file);
+}
+
+bool CFileStore::WriteString(const std::string& path, const std::string& name, const std::string& value) {
+    CRegValue item;
+    item.Name = name;
+    item.Type = EValueType::String;
+    item.Text = value;
+    return WriteValue(path, item);
+}
+
+bool CFileStore::WriteDword(const std::string& path, const std::string& name, uint32_t value) {
+    CRegValue item;
+    item.Name = name;
+    item.Type = EValueType::Dword;
+    item.Number = value;
+    return WriteValue(path, item);
+}
+
+bool CFileStore::EnumSubKey(const std::string& path, size_t index, std::string& name) {
+    std::vector<std::string> names;
+    CAppFile file;
+    if (!Resolve(path, names, file) || names.size() < kCompanyDepth) {
+        return false;
+    }
+    if (names.size() == kCompanyDepth) {
+        bool exists = false;
+        const std::string folder = CompanyFolder(names[1], exists);
+        const std::vector<std::string> apps = exists ? AppNamesIn(folder) : std::vector<std::string>();
+        if (index >= apps.size()) {
+            return false;
+        }
+        name = apps[index];
+        return true;
+    }
+    const CKeyNode* key = file.Exists ? file.Key.Find(names, kAppDepth) : nullptr;
+    if (key == nullptr || index >= key->SubKeys.size()) {
+        return false;
+    }
+    name = key->SubKeys[index].Name;
+    return true;
+}
+
+bool CFileStore::DeleteKey(const std::string& path) {
+    std::vector<std::string> names;
+    CAppFile file;
+    if (!Resolve(path, names, file) || names.size() < kCompanyDepth) {
+        return false;
+    }
+    std::error_code error;
+    if (names.size() == kCompanyDepth) {
+        bool exists = false;
+        const std::string folder = CompanyFolder(names[1], exists);
+        // fs::remove takes only an empty folder, so anything else a user keeps
+        // there survives and the company key with it.
+        return exists && AppNamesIn(folder).empty() && fs::remove(folder, error);
+    }
+    if (!file.Exists) {
+        return false;
+    }
+    if (names.size() == kAppDepth) {
+        return file.Key.SubKeys.empty() && fs::remove(file.Path, error);
+    }
+    const std::string last = names.back();
+    names.pop_back();
+    CKeyNode* parent = file.Key.Find(names, kAppDepth);
+    return parent != nullptr && parent->RemoveLeafSubKey(last) && Save(file);
+}
