@@ -1,0 +1,36 @@
+#include "cli/CliContext.h"
+
+#include <ostream>
+
+MsgResult CStreamMessages::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+    const char* kind = icon == MsgIcon::Information ? "note" : icon == MsgIcon::Exclamation ? "warning" : "error";
+    m_err << "kvx3-cli: " << kind << ": " << text << '\n';
+    return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+}
+
+void CCliContext::Error(const std::string& text) const {
+    err << "kvx3-cli: error: " << text << '\n';
+}
+
+bool CCliContext::LoadSelectedDevice() {
+    if (!Options.ListPath.empty()) {
+        Device.ListPath = Options.ListPath;
+    }
+    std::string text;
+    CDeviceList probe;
+    probe.ListPath = Device.ListPath.empty() ? DefaultDeviceListPath() : Device.ListPath;
+    if (!probe.OpenList(text)) {
+        Error(std::string(kMsgDeviceListMissing) + " (" + probe.ListPath + ")");
+        return false;
+    }
+    Device.ListPath = probe.ListPath;
+    if (!Options.Device.empty() && Options.Device.front() == '-') {
+        Error("'" + Options.Device + "' is a separator line of the device list, not a device");
+        return false;
+    }
+    if (!Device.LoadDevice(Options.Device)) {
+        Error("unknown device '" + Options.Device + "' (see 'kvx3-cli devices')");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,41 @@
+// A private folder below the system's temporary directory, removed with
+// everything in it when the test ends.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+class CTempDir {
+public:
+    CTempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvx3-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            m_path = pattern;
+        }
+    }
+    ~CTempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+
+    // Writes the bytes to a file in the folder and returns its path.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string path = File(name);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        return path;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
