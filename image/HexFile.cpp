@@ -73,6 +73,13 @@ bool CHexFile::LoadHex(const std::string& path) {
     if (!in) {
         return false;
     }
+    ReadRecords(in);
+    FilePath = path;
+    FileStatus = GetFileStatus(path);
+    return true;
+}
+
+void CHexFile::ReadRecords(std::istream& in) {
     SegmentBase = 0;
     BadRecordCount = 0;
     std::string line;
@@ -91,9 +98,6 @@ bool CHexFile::LoadHex(const std::string& path) {
     }
     ApplyConfigMasks();
     UpdateChecksum();
-    FilePath = path;
-    FileStatus = GetFileStatus(path);
-    return true;
 }
 
 void CHexFile::ParseHexLine(const std::string& line) {

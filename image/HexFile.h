@@ -18,6 +18,7 @@
 #include "device/UserPrompt.h"
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
@@ -48,6 +49,9 @@ public:
     // configuration words, updates the checksum and starts the change watch.
     // False when the file cannot be read (the image stays cleared).
     bool LoadHex(const std::string& path);
+    // Applies every record of the text (from SegmentBase 0), then fixes up the
+    // configuration words and updates the checksum; the file side of LoadHex.
+    void ReadRecords(std::istream& in);
     // Applies one record to the image.
     void ParseHexLine(const std::string& line);
     // Forces "[x]" bits to 0 and "[-]" bits to 1 in all sixteen words.
