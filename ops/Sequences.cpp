@@ -1,0 +1,284 @@
+// The user-level commands and the steps of their sequences.
+//
+// A step either starts one worker operation (the next step runs at the first
+// tick after Busy has dropped), does its work at once (the next step runs at
+// the next tick), or does nothing because its guard is false. A completing
+// step ends the sequence before it shows anything, so the ticks that keep
+// coming under a modal message find the runner idle.
+#include "device/DeviceList.h"
+#include "image/HexFile.h"
+#include "ops/Runner.h"
+#include "ops/Strings.h"
+#include "writer/Writer.h"
+
+// ------------------------------------------------------------------- helpers
+
+bool CRunner::CalibrationApplies() const {
+    return !m_front.Options().m_bRewriteCalibration && m_device.CalFlag != 0;
+}
+
+bool CRunner::CalibrationReadIfApplies() {
+    if (!CalibrationApplies()) {
+        return true;
+    }
+    return StartOperation(EOperation::CalibrationRead);
+}
+
+void CRunner::CalibrationWriteIfApplies() {
+    if (CalibrationApplies()) {
+        (void)StartOperation(EOperation::CalibrationWrite);
+    }
+}
+
+void CRunner::TakeCalibrationIntoImages() {
+    // The chip's own calibration replaces the image's, so that it is neither
+    // reported as a difference nor lost from the displayed image.
+    m_device.TakeCalibration(m_writer);
+    m_file.TakeCalibration(m_writer);
+    m_front.RefreshProgramDump();
+    m_front.RefreshConfigGrid(0);
+}
+
+bool CRunner::CheckVerifyResult() {
+    if (m_writer.CompareImage(m_device) == 0) {
+        return true;
+    }
+    m_front.ShowVerifyError(m_writer.VerifyFlags);
+    return false;
+}
+
+void CRunner::EndSequence() {
+    m_nSequence = SEQ_NONE;
+    m_front.EnableControls(true);
+}
+
+// ------------------------------------------------------------------ commands
+
+void CRunner::OnProgram() {
+    if (!MayStartCommand()) {
+        return;
+    }
+    m_writer.CopyProgram(m_device);
+    m_writer.CopyEeprom(m_device);
+    m_writer.CopyUserIds(m_device);
+    m_writer.CopyConfig(m_device);
+    (void)m_writer.TakeProgress();
+    m_nStep = 0;
+    // A refused calibration read (device ID mismatch) means no sequence.
+    if (!CalibrationReadIfApplies()) {
+        return;
+    }
+    m_nSequence = SEQ_PROGRAM;
+}
+
+void CRunner::OnRead() {
+    if (!MayStartCommand()) {
+        return;
+    }
+    m_nSequence = SEQ_READ_ALL;
+    m_nStep = 0;
+    (void)StartOperation(EOperation::ReadAll);
+}
+
+void CRunner::OnReadProgram() {
+    if (!MayStartCommand()) {
+        return;
+    }
+    m_nSequence = SEQ_READ_PROGRAM;
+    m_nStep = 0;
+    (void)StartOperation(EOperation::ReadProgram);
+}
+
+void CRunner::OnReadData() {
+    if (!MayStartCommand() || m_writer.EepromSize == 0) {
+        return;
+    }
+    m_nSequence = SEQ_READ_DATA;
+    m_nStep = 0;
+    (void)StartOperation(EOperation::ReadData);
+}
+
+void CRunner::OnReadConfig() {
+    if (!MayStartCommand()) {
+        return;
+    }
+    m_nSequence = SEQ_READ_CONFIG;
+    m_nStep = 0;
+    (void)StartOperation(EOperation::ReadConfig);
+}
+
+void CRunner::OnVerify() {
+    if (!MayStartCommand()) {
+        return;
+    }
+    // The writer is not filled from the selected device: the compare is
+    // between the selected device and what is read back.
+    m_nSequence = SEQ_VERIFY;
+    m_nStep = 0;
+    (void)CalibrationReadIfApplies();
+}
+
+void CRunner::OnErase() {
+    if (!MayStartCommand()) {
+        return;
+    }
+    m_nSequence = SEQ_ERASE;
+    m_nStep = 0;
+    const int words = m_writer.ConfigWordCount();
+    if (m_writer.CoreWidth == kCorePic18 || m_writer.CoreWidth == kCoreMidRange) {
+        const uint32_t blank = m_writer.CoreWidth == kCorePic18 ? 0xFF : 0x3FFF;
+        for (int w = 0; w < words; ++w) {
+            m_writer.Config[w] = blank;
+        }
+    }
+    // The chip's calibration word and bits land on top of the blank words.
+    (void)CalibrationReadIfApplies();
+}
+
+// ----------------------------------------------------------------- sequences
+
+bool CRunner::RunStep() {
+    switch (m_nSequence) {
+    case SEQ_PROGRAM:
+        return ProgramStep(m_nStep);
+    case SEQ_VERIFY:
+        return VerifyStep(m_nStep);
+    case SEQ_ERASE:
+        return EraseStep(m_nStep);
+    case SEQ_READ_ALL:
+    case SEQ_READ_PROGRAM:
+    case SEQ_READ_DATA:
+    case SEQ_READ_CONFIG:
+        return ReadCompletion(m_nStep);
+    case SEQ_NONE:
+        break;
+    }
+    return false;
+}
+
+bool CRunner::ProgramStep(int step) {
+    switch (step) {
+    case 0:
+        (void)StartOperation(EOperation::Erase);
+        return true;
+    case 1:
+        if (BeginOperation(kIdsWrite)) {
+            // A reload carries the new image into the writer before the
+            // worker starts, so the reloaded image is what gets written. It
+            // would also replace the calibration read from the chip with the
+            // file's; the chip's is put back, or it would be lost.
+            const bool keepCalibration = CalibrationApplies();
+            CPicDevice chipCalibration;
+            if (keepCalibration) {
+                chipCalibration.AssignFrom(m_writer);
+            }
+            if (m_front.CheckHexFileBeforeWrite() && keepCalibration) {
+                m_writer.TakeCalibration(chipCalibration);
+            }
+            StartWorker(EOperation::Write);
+        }
+        return true;
+    case 2:
+        CalibrationWriteIfApplies();
+        return true;
+    case 3:
+        if (CalibrationApplies()) {
+            // The writer still holds the calibration read before the erase.
+            TakeCalibrationIntoImages();
+        }
+        (void)StartOperation(EOperation::VerifyRead);
+        return true;
+    case 4: {
+        EndSequence();
+        if (!CheckVerifyResult()) {
+            return true;
+        }
+        const CRunnerOptions options = m_front.Options();
+        if (!options.m_bDisProtect && m_device.IsProtected()) {
+            // Protection goes on only after a clean compare of the
+            // unprotected chip; a short exchange, made here on this thread.
+            m_writer.CopyConfig(m_device);
+            (void)m_writer.WriteConfig(true);
+        }
+        if (options.m_bComplate) {
+            m_front.Show(kMsgCompleted, MsgIcon::Information, MsgButtons::Ok);
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool CRunner::VerifyStep(int step) {
+    switch (step) {
+    case 0:
+        if (CalibrationApplies()) {
+            TakeCalibrationIntoImages();
+        }
+        (void)StartOperation(EOperation::VerifyRead);
+        return true;
+    case 1:
+        EndSequence();
+        (void)CheckVerifyResult();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CRunner::EraseStep(int step) {
+    switch (step) {
+    case 0:
+        (void)StartOperation(EOperation::Erase);
+        return true;
+    case 1:
+        // Writes the calibration word, then the blank configuration words
+        // with the chip's calibration bits.
+        CalibrationWriteIfApplies();
+        return true;
+    case 2:
+        EndSequence();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CRunner::ReadCompletion(int step) {
+    if (step != 0) {
+        return false;
+    }
+    const ESequence sequence = m_nSequence;
+    EndSequence();
+    const bool program = sequence == SEQ_READ_ALL || sequence == SEQ_READ_PROGRAM;
+    const bool eeprom = sequence == SEQ_READ_ALL || sequence == SEQ_READ_DATA;
+    const bool config = sequence == SEQ_READ_ALL || sequence == SEQ_READ_CONFIG;
+    CPicDevice* const targets[] = {&m_device, &m_file};
+    for (CPicDevice* target : targets) {
+        if (program) {
+            target->CopyProgram(m_writer);
+        }
+        if (eeprom) {
+            target->CopyEeprom(m_writer);
+        }
+        if (config) {
+            target->CopyUserIds(m_writer);
+            target->CopyConfig(m_writer);
+        }
+    }
+    // The image no longer stands for the file on disk: no reload question.
+    m_file.ForgetHexFile();
+    if (program) {
+        m_front.RefreshProgramDump();
+    }
+    if (eeprom) {
+        m_front.RefreshEepromDump();
+    }
+    if (config) {
+        m_front.ShowDeviceId();
+        m_front.RefreshUserId();
+        m_front.RefreshConfigGrid(m_front.ConfigPage());
+    }
+    return true;
+}

@@ -1,0 +1,28 @@
+// The string table of the main window (ids 103 to 113) and the fixed texts the
+// operation runner shows. Every front end takes its texts from here, so the
+// window and the command-line tool say the same thing.
+#pragma once
+
+// String table ids.
+enum : int {
+    kIdsConnect = 103,      // the writer has just been found
+    kIdsNotConnected = 104, // at start-up, and when the writer has just been lost
+    kIdsWrite = 105,
+    kIdsRead = 106,
+    kIdsVerify = 107,
+    kIdsErase = 108,
+    kIdsCalibrationRead = 109,
+    kIdsCalibrationWrite = 110,
+    kIdsLoadHex = 111,
+    kIdsSaveHex = 112,
+    kIdsSelectDevice = 113,
+};
+
+// The text of a string table entry; "" for an id the table does not hold.
+const char* StringText(int id);
+
+// Writer label while no writer is attached (the spelling is the system's own).
+constexpr const char* kWriterLabelDisconnected = "Disconect Writer";
+
+constexpr const char* kMsgDeviceIdMismatch = "デバイスIDが一致しません";
+constexpr const char* kMsgCompleted = "正常終了しました。";
