@@ -1,0 +1,39 @@
+// The text file a simulated chip is kept in between runs.
+//
+//   KVX3 simulated chip 1
+//   model PIC16F877A
+//   # comments run to the end of a line
+//   <region> <count>
+//   <count hexadecimal values, any number per line>
+//   ...
+//   end
+//
+// Every chip model writes its own regions; this file only offers the frame:
+// the header, the model line, and a reader that splits the rest into words.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr const char* kSimChipFileHeader = "KVX3 simulated chip 1";
+
+// The words of a chip file after the model line (comments dropped), with the
+// model name. False for a file that cannot be read, is too large, or lacks
+// the header or the model line.
+struct CSimChipFileText {
+    std::string Model;
+    std::vector<std::string> Words;
+};
+bool ReadSimChipFile(const std::string& path, CSimChipFileText& text);
+
+// Writes the text to the path through a temporary file beside it, so a crash
+// never leaves half a chip behind. False when the file cannot be written.
+bool WriteSimChipFile(const std::string& path, const std::string& text);
+
+// Reads the next word as a hexadecimal value of at most maxValue; false at the
+// end or for anything else.
+bool TakeHex(const std::vector<std::string>& words, size_t& pos, uint32_t maxValue, uint32_t& value);
+// Reads the next word as a decimal count of at most maxValue.
+bool TakeCount(const std::vector<std::string>& words, size_t& pos, uint32_t maxValue, uint32_t& value);

@@ -1,0 +1,243 @@
+#include "sim/SimWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr IUsbLink::Handle kHandleBase = 0x1000;
+constexpr IUsbLink::Handle kHandleStep = 0x10;
+// Pipe handles sit just above their device handle.
+constexpr IUsbLink::Handle kOutOffset = 1;
+constexpr IUsbLink::Handle kInOffset = 2;
+
+} // namespace
+
+CSimWriter::CSimWriter(CSimWriterConfig config) : m_config(config), m_firmware(config.Firmware) {
+    if (m_config.PluggedIn) {
+        m_plugged = true;
+        m_firmware.PowerOn();
+    }
+}
+
+CSimWriter::CSimWriter(std::unique_ptr<ISimChip> chip, CSimWriterConfig config)
+    : CSimWriter(std::move(config)) {
+    InsertChip(std::move(chip));
+}
+
+CSimWriter::~CSimWriter() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_firmware.SetChip(nullptr);
+}
+
+// --- IUsbLink ---
+
+IUsbLink::Handle CSimWriter::OpenDevice(uint16_t vendorId, uint16_t productId) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_counters.OpenAttempts++;
+    if (!m_plugged || vendorId != m_config.VendorId || productId != m_config.ProductId) {
+        return kInvalidHandle;
+    }
+    m_counters.Opens++;
+    m_openCount = m_openCount >= 0x7FFF ? 1 : m_openCount + 1;
+    const Handle device = kHandleBase + m_openCount * kHandleStep;
+    m_device = device;
+    m_answer.clear();
+    m_answerPending = false;
+    return device;
+}
+
+IUsbLink::Handle CSimWriter::OpenPipe(Handle device, int pipe) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_plugged || device == kInvalidHandle || device != m_device) {
+        return kInvalidHandle;
+    }
+    if (pipe == kPipeOut) {
+        return device + kOutOffset;
+    }
+    if (pipe == kPipeIn) {
+        return device + kInOffset;
+    }
+    return kInvalidHandle;
+}
+
+bool CSimWriter::PipeMatches(Handle pipe, int which) const {
+    const Handle device = m_device.load();
+    if (device == kInvalidHandle) {
+        return false;
+    }
+    return pipe == device + (which == kPipeOut ? kOutOffset : kInOffset);
+}
+
+bool CSimWriter::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_unplugDue) {
+        UnplugLocked();
+    }
+    if (!m_plugged || !PipeMatches(pipe, kPipeOut) || (data == nullptr && length != 0)) {
+        m_counters.FailedTransfers++;
+        return false;
+    }
+    m_firmware.AdvanceNs(static_cast<uint64_t>(m_config.UsbWriteUs) * 1000);
+    m_counters.Packets++;
+    m_counters.BytesOut += length;
+    if (m_answerPending) {
+        m_counters.Obligations.WritesWithoutRead++;
+    }
+    if (length > CSimFirmware::kMaxPacket) {
+        m_counters.Obligations.OversizePackets++;
+    }
+    m_answer = m_firmware.RunPacket(data, length);
+    m_answerPending = true;
+    const auto fault = m_shortAnswers.find(m_counters.Packets);
+    if (fault != m_shortAnswers.end()) {
+        m_answer.resize(m_answer.size() - std::min(fault->second, m_answer.size()));
+    }
+    if (m_unplugAfter != 0 && m_counters.Packets == m_unplugAfter) {
+        m_unplugDue = true;
+    }
+    return true;
+}
+
+size_t CSimWriter::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_plugged || !PipeMatches(pipe, kPipeIn) || (buffer == nullptr && maxLength != 0)) {
+        m_counters.FailedTransfers++;
+        return 0;
+    }
+    m_firmware.AdvanceNs(static_cast<uint64_t>(m_config.UsbReadUs) * 1000);
+    if (!m_answerPending) {
+        m_counters.Obligations.ReadsWithoutAnswer++;
+        return 0;
+    }
+    m_answerPending = false;
+    if (m_answer.size() > maxLength) {
+        m_counters.Obligations.TruncatedAnswers++;
+    }
+    const size_t n = std::min(m_answer.size(), maxLength);
+    if (n > 0) {
+        std::memcpy(buffer, m_answer.data(), n);
+    }
+    m_counters.BytesIn += n;
+    m_answer.clear();
+    if (m_unplugDue) {
+        UnplugLocked();
+    }
+    return n;
+}
+
+int CSimWriter::CheckPresence(Handle device) {
+    if (!m_plugged.load() || device == kInvalidHandle || device != m_device.load()) {
+        return 1;
+    }
+    return 0;
+}
+
+void CSimWriter::CloseDevice(Handle device) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (device != kInvalidHandle && device == m_device) {
+        m_device = kInvalidHandle;
+        m_answer.clear();
+        m_answerPending = false;
+    }
+}
+
+void CSimWriter::HostDelay(unsigned milliseconds) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_firmware.AdvanceNs(static_cast<uint64_t>(milliseconds) * 1000000u);
+}
+
+// --- socket and cable ---
+
+void CSimWriter::InsertChip(std::unique_ptr<ISimChip> chip) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_firmware.SetChip(nullptr);
+    m_chip = std::move(chip);
+    m_firmware.SetChip(m_chip.get());
+}
+
+std::unique_ptr<ISimChip> CSimWriter::RemoveChip() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_firmware.SetChip(nullptr);
+    return std::move(m_chip);
+}
+
+void CSimWriter::Plug() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_plugged) {
+        return;
+    }
+    m_device = kInvalidHandle;
+    m_answer.clear();
+    m_answerPending = false;
+    m_unplugDue = false;
+    m_firmware.PowerOn();
+    m_plugged = true;
+}
+
+void CSimWriter::Unplug() {
+    // Presence reports the loss at once, even while a transfer holds the lock.
+    m_plugged = false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    UnplugLocked();
+}
+
+void CSimWriter::UnplugLocked() {
+    m_plugged = false;
+    m_unplugDue = false;
+    m_answer.clear();
+    m_answerPending = false;
+    m_firmware.PowerOff();
+}
+
+// --- faults and counters ---
+
+void CSimWriter::UnplugAfterPacket(uint64_t packetNumber) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unplugAfter = packetNumber;
+}
+
+void CSimWriter::ShortenAnswer(uint64_t packetNumber, size_t dropBytes) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_shortAnswers[packetNumber] = dropBytes;
+}
+
+void CSimWriter::EmptyAnswer(uint64_t packetNumber) {
+    ShortenAnswer(packetNumber, static_cast<size_t>(-1));
+}
+
+void CSimWriter::ClearFaults() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unplugAfter = 0;
+    m_unplugDue = false;
+    m_shortAnswers.clear();
+}
+
+CSimWriterCounters CSimWriter::Counters() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CSimWriterCounters c = m_counters;
+    c.ElapsedUs = m_firmware.NowUs();
+    c.Firmware = m_firmware.Counters();
+    c.LastError = m_firmware.LastError();
+    return c;
+}
+
+CSimWriterState CSimWriter::State() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CSimWriterState s;
+    s.PowerLed = m_firmware.PowerLed();
+    s.BusyLed = m_firmware.BusyLed();
+    s.ErrorLed = m_firmware.ErrorLed();
+    s.DcDc = m_firmware.DcDc();
+    s.Mclr = m_firmware.Mclr();
+    s.Socket = m_firmware.Socket();
+    s.Vpp = m_firmware.VppOn();
+    s.ChipWired = m_firmware.ChipWired();
+    s.ChipHasVpp = m_firmware.ChipHasVpp();
+    return s;
+}
+
+uint64_t CSimWriter::ElapsedUs() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_firmware.NowUs();
+}

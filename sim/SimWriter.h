@@ -1,0 +1,142 @@
+// CSimWriter: the simulated writer as a USB backend. It answers OpenDevice for
+// one identifier pair, hands out pipe handles, runs every packet written to
+// the OUT pipe through the simulated firmware and gives its answer to the
+// next read of the IN pipe. A test plugs and unplugs it, puts a chip in the
+// socket, injects faults and reads its counters.
+//
+// Host obligations it checks and counts (CSimObligations): packets of at
+// most 64 bytes, an answer read after every packet before the next one, and
+// a read long enough for the whole answer (a shorter read truncates it).
+//
+// Threads: CheckPresence may run on any thread at any time, also while a
+// transfer runs on another; it touches only atomics. Every other call takes
+// the writer's lock, so Plug, Unplug and the counters are safe from a test
+// thread too; Chip() and Firmware() hand out the objects themselves and are
+// for a test that has no transfer running.
+#pragma once
+
+#include "sim/SimChip.h"
+#include "sim/SimFirmware.h"
+#include "writer/usb_link/UsbLink.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct CSimWriterConfig {
+    // The one identifier pair this writer answers to (the second pair the
+    // host tries is 0x08DA / 0xFF0B).
+    uint16_t VendorId = 0x0ADE;
+    uint16_t ProductId = 0x0010;
+    CSimFirmwareConfig Firmware;
+    uint32_t UsbWriteUs = 125; // one OUT transfer
+    uint32_t UsbReadUs = 125;  // one IN transfer
+    bool PluggedIn = true;     // attached from the start
+};
+
+struct CSimObligations {
+    uint64_t OversizePackets = 0;    // packets longer than 64 bytes
+    uint64_t WritesWithoutRead = 0;  // a packet written while the last answer was unread
+    uint64_t ReadsWithoutAnswer = 0; // a read with no answer waiting
+    uint64_t TruncatedAnswers = 0;   // a read shorter than the answer
+    uint64_t Total() const {
+        return OversizePackets + WritesWithoutRead + ReadsWithoutAnswer + TruncatedAnswers;
+    }
+};
+
+struct CSimWriterCounters {
+    uint64_t Packets = 0;         // packets written (and run) while attached
+    uint64_t BytesOut = 0;        // host to writer
+    uint64_t BytesIn = 0;         // writer to host, as delivered
+    uint64_t OpenAttempts = 0;    // OpenDevice calls, matching or not
+    uint64_t Opens = 0;           // OpenDevice calls that gave a handle
+    uint64_t FailedTransfers = 0; // writes and reads refused (unplugged, stale or wrong handle)
+    uint64_t ElapsedUs = 0;       // simulated time: transfers, commands, waits, host delays
+    CSimObligations Obligations;
+    CSimFirmwareCounters Firmware;
+    std::string LastError; // the firmware's last error text
+};
+
+// A snapshot of the writer's hardware state.
+struct CSimWriterState {
+    bool PowerLed = false, BusyLed = false, ErrorLed = false, DcDc = false;
+    CSimMclr Mclr = CSimMclr::Normal;
+    CSimSocket Socket = CSimSocket::Icsp;
+    bool Vpp = false;        // MCLR at VPP with the converter on
+    bool ChipWired = false;  // a chip is in the socket and the wiring suits it
+    bool ChipHasVpp = false; // ... and it has the programming voltage
+};
+
+class CSimWriter : public IUsbLink {
+public:
+    explicit CSimWriter(CSimWriterConfig config = {});
+    explicit CSimWriter(std::unique_ptr<ISimChip> chip, CSimWriterConfig config = {});
+    ~CSimWriter() override;
+    CSimWriter(const CSimWriter&) = delete;
+    CSimWriter& operator=(const CSimWriter&) = delete;
+
+    // --- IUsbLink ---
+    Handle OpenDevice(uint16_t vendorId, uint16_t productId) override;
+    Handle OpenPipe(Handle device, int pipe) override;
+    bool WritePipe(Handle pipe, const uint8_t* data, size_t length) override;
+    size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) override;
+    int CheckPresence(Handle device) override;
+    void CloseDevice(Handle device) override;
+    // Advances the simulated clock; never sleeps.
+    void HostDelay(unsigned milliseconds) override;
+
+    // --- the socket ---
+    void InsertChip(std::unique_ptr<ISimChip> chip);
+    std::unique_ptr<ISimChip> RemoveChip();
+    ISimChip* Chip() { return m_chip.get(); }
+    template <class T> T* ChipAs() { return dynamic_cast<T*>(m_chip.get()); }
+
+    // --- the cable ---
+    // Unplug: every later transfer fails and presence reports the writer
+    // gone; the chip loses its programming voltage. Plug: attached again,
+    // firmware at power-on; it must be opened again and gets new handles.
+    void Plug();
+    void Unplug();
+    bool PluggedIn() const { return m_plugged.load(); }
+
+    // --- faults; packet numbers count every packet run, the first is 1 ---
+    // The writer goes away once packet n has been answered (or at the next
+    // write if its answer is never read). 0 = never.
+    void UnplugAfterPacket(uint64_t packetNumber);
+    // The answer to packet n loses its last k bytes; EmptyAnswer: all of them.
+    void ShortenAnswer(uint64_t packetNumber, size_t dropBytes);
+    void EmptyAnswer(uint64_t packetNumber);
+    void ClearFaults();
+
+    CSimWriterCounters Counters() const;
+    CSimWriterState State() const;
+    uint64_t ElapsedUs() const;
+    CSimFirmware& Firmware() { return m_firmware; }
+
+private:
+    void UnplugLocked();
+    bool PipeMatches(Handle pipe, int which) const;
+
+    CSimWriterConfig m_config;
+    mutable std::mutex m_mutex;
+    CSimFirmware m_firmware;
+    std::unique_ptr<ISimChip> m_chip;
+
+    std::atomic<bool> m_plugged{false};
+    std::atomic<Handle> m_device{kInvalidHandle};
+    int32_t m_openCount = 0;
+
+    std::vector<uint8_t> m_answer;
+    bool m_answerPending = false;
+
+    uint64_t m_unplugAfter = 0;
+    bool m_unplugDue = false;
+    std::map<uint64_t, size_t> m_shortAnswers;
+
+    CSimWriterCounters m_counters;
+};

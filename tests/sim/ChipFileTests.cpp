@@ -1,0 +1,116 @@
+// The chip catalogue of the simulator and the chip file: blank chips by name,
+// a saved chip brought back in another run, and files that must not load.
+#include "sim/SimChipFile.h"
+#include "sim/SimChips.h"
+#include "tests/common/TempDir.h"
+#include "tests/sim/SimTestSupport.h"
+
+#include <gtest/gtest.h>
+
+TEST(SimChips, EveryMidRangeDeviceOfTheFactsIsModelledAndBlank) {
+    const char* names[] = {"PIC12F629", "PIC12F675", "PIC16F630",  "PIC16F676",  "PIC12F683",  "PIC16F688",
+                           "PIC16F690", "PIC16F84A", "PIC16F627A", "PIC16F628A", "PIC16F648A", "PIC16F716",
+                           "PIC16F73",  "PIC16F74",  "PIC16F76",   "PIC16F77",   "PIC16F818",  "PIC16F819",
+                           "PIC16F87",  "PIC16F88",  "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
+                           "PIC16F883", "PIC16F886", "PIC16F887"};
+    for (const char* name : names) {
+        std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip(name, SimTiming::Typical);
+        ASSERT_NE(chip, nullptr) << name;
+        EXPECT_EQ(chip->Name(), name);
+        EXPECT_EQ(chip->CoreWidth(), 14);
+        EXPECT_FALSE(chip->CodeProtected()) << name;
+        EXPECT_FALSE(chip->DataProtected()) << name;
+        EXPECT_EQ(chip->Peek(CMidRegion::Program, 0), 0x3FFF) << name;
+        EXPECT_EQ(chip->Peek(CMidRegion::UserId, 3), 0x3FFF) << name;
+        EXPECT_NE(chip->DeviceIdWord(), 0x3FFF) << name;
+        if (chip->RegionSize(CMidRegion::Eeprom) > 0) {
+            EXPECT_EQ(chip->Peek(CMidRegion::Eeprom, 0), 0xFF) << name;
+        }
+        EXPECT_NE(MakeSimChip(name, SimTiming::Strict), nullptr) << name;
+    }
+    EXPECT_EQ(MidRangeDeviceNames().size(), std::size(names));
+    EXPECT_EQ(MakeSimChip("PIC16F999", SimTiming::Typical), nullptr);
+    EXPECT_EQ(MakeSimChip("", SimTiming::Typical), nullptr);
+    // The device ID word carries revision bits under the catalogue's mask.
+    EXPECT_EQ(MakeMidRangeChip("PIC16F877A", SimTiming::Typical)->DeviceIdWord() & 0x3FF0, 0x0E20);
+    EXPECT_EQ(MakeMidRangeChip("PIC12F683", SimTiming::Typical)->DeviceIdWord() & 0x3FE0, 0x0460);
+}
+
+TEST(SimChipFile, ASavedChipComesBackInAnotherRun) {
+    CTempDir dir;
+    const std::string path = dir.File("chip.txt");
+    {
+        simtest::CBench b("PIC16F887");
+        b.Chip().Poke(CMidRegion::Program, 8191, 0x2ABC);
+        b.Chip().Poke(CMidRegion::Eeprom, 255, 0x5A);
+        b.Chip().Poke(CMidRegion::UserId, 1, 0x000C);
+        b.Chip().Poke(CMidRegion::Config, 0, 0x3FBF); // CP set
+        b.Chip().Poke(CMidRegion::Calibration, 0, 0x1234);
+        b.Chip().SetDeviceIdWord(0x2081);
+        ASSERT_TRUE(b.Chip().SaveToFile(path));
+    }
+    EXPECT_NE(ReadWholeFile(path).find("code-protected yes"), std::string::npos);
+    std::unique_ptr<ISimChip> loaded = LoadSimChipFromFile(path, SimTiming::Strict);
+    ASSERT_NE(loaded, nullptr);
+    auto* chip = dynamic_cast<CMidRangeChip*>(loaded.get());
+    ASSERT_NE(chip, nullptr);
+    EXPECT_EQ(chip->Name(), "PIC16F887");
+    EXPECT_EQ(chip->Timing(), SimTiming::Strict);
+    EXPECT_EQ(chip->Peek(CMidRegion::Program, 8191), 0x2ABC);
+    EXPECT_EQ(chip->Peek(CMidRegion::Program, 0), 0x3FFF);
+    EXPECT_EQ(chip->Peek(CMidRegion::Eeprom, 255), 0x5A);
+    EXPECT_EQ(chip->Peek(CMidRegion::UserId, 1), 0x000C);
+    EXPECT_TRUE(chip->CodeProtected());
+    EXPECT_EQ(chip->Peek(CMidRegion::Calibration, 0), 0x1234);
+    EXPECT_EQ(chip->DeviceIdWord(), 0x2081);
+    // Loading into a chip of another model is refused.
+    EXPECT_FALSE(MakeMidRangeChip("PIC16F886", SimTiming::Typical)->LoadFromFile(path));
+}
+
+TEST(SimChipFile, BadFilesLoadNothingAndChangeNothing) {
+    CTempDir dir;
+    std::unique_ptr<CMidRangeChip> source = MakeMidRangeChip("PIC16F84A", SimTiming::Typical);
+    const std::string good = dir.File("good.txt");
+    ASSERT_TRUE(source->SaveToFile(good));
+    const std::string text = ReadWholeFile(good);
+
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string t = text;
+        const size_t at = t.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) {
+            t.replace(at, from.size(), to);
+        }
+        return t;
+    };
+    const std::string bad[] = {
+        "",
+        "garbage\n",
+        replaced("KVX3 simulated chip 1", "KVX3 simulated chip 2"),
+        replaced("model PIC16F84A", "model PIC16F999"),
+        replaced("program 1024", "program 1023"),
+        replaced("eeprom 64\nFF", "eeprom 64\nZZ"),
+        replaced("eeprom 64\nFF", "eeprom 64\n100"),
+        replaced("userid 4\n3FFF", "userid 4\n4000"),
+        replaced("deviceid", "devid"),
+        replaced("end\n", ""),
+        replaced("end\n", "end\nextra\n"),
+        text.substr(0, text.size() / 2),
+        replaced("calibration 0", "calibration 0\ncalibration 0"),
+        replaced("config 1\n3FFF", "config 1\n-1"),
+    };
+    int n = 0;
+    for (const std::string& content : bad) {
+        const std::string path = dir.Write("bad" + std::to_string(n++) + ".txt", content);
+        std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip("PIC16F84A", SimTiming::Typical);
+        chip->Poke(CMidRegion::Program, 0, 0x0777);
+        EXPECT_FALSE(chip->LoadFromFile(path)) << "case " << n - 1;
+        EXPECT_EQ(chip->Peek(CMidRegion::Program, 0), 0x0777) << "case " << n - 1;
+        EXPECT_EQ(LoadSimChipFromFile(path, SimTiming::Typical), nullptr) << "case " << n - 1;
+    }
+    EXPECT_EQ(LoadSimChipFromFile(dir.File("missing.txt"), SimTiming::Typical), nullptr);
+    EXPECT_FALSE(source->SaveToFile(dir.File("no/such/folder/chip.txt")));
+    // Comments and spacing are free.
+    const std::string spaced = dir.Write("spaced.txt", replaced("deviceid", "# a note\n\n   deviceid"));
+    EXPECT_NE(LoadSimChipFromFile(spaced, SimTiming::Typical), nullptr);
+}
