@@ -2,6 +2,8 @@
 
 #include "cli/CliContext.h"
 #include "cli/ShowCommands.h"
+#include "cli/OperationCommands.h"
+#include "cli/WriterCommands.h"
 
 #include <CLI/CLI.hpp>
 #include <ostream>
@@ -16,6 +18,21 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         ->default_val(std::string(kDefaultDeviceName));
     app.add_option("-l,--list", options.ListPath, "device list file (default: PicDeviceList3.txt beside the tool)");
 
+    COperationOptions operation;
+    CWriterOptions& writer = operation.Writer;
+    app.add_flag("--sim", writer.Sim, "use the simulated writer, with a blank chip of the selected device type");
+    app.add_option("--sim-chip", writer.SimChipFile,
+                   "keep the simulated chip in FILE between runs (created blank when absent); implies --sim");
+    app.add_flag("--strict-timing", writer.StrictTiming,
+                 "the simulated chip demands the maximum programming and erase times");
+    app.add_flag("--trace", writer.Trace, "print every packet written and every answer read, in hex, on stderr");
+
+    app.add_flag("--no-protect", operation.NoProtect, "program: never write the image's code protection");
+    app.add_flag("--no-devid-check", operation.NoDeviceIdCheck, "do not compare the chip's device ID first");
+    app.add_flag("--rewrite-calibration", operation.RewriteCalibration,
+                 "program the image's calibration word and bits instead of keeping the chip's");
+    app.add_flag("--sum-id", operation.SumId, "put the image's checksum into the user ID");
+
     CLI::App* devices = app.add_subcommand("devices", "list the device types of the catalogue");
 
     std::string showFile;
@@ -27,6 +44,27 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App* convert = app.add_subcommand("convert", "load a hex file by the device's address map and save it again");
     convert->add_option("IN", convertIn, "Intel HEX file to read")->required();
     convert->add_option("OUT", convertOut, "Intel HEX file to write")->required();
+
+    CLI::App* info = app.add_subcommand("info", "open the writer and print its identification");
+
+    std::string programFile;
+    CLI::App* program = app.add_subcommand("program", "erase, write, verify (and protect) the chip from a hex file");
+    program->add_option("FILE", programFile, "Intel HEX file")->required();
+
+    std::string readFile;
+    std::string region = "all";
+    CLI::App* read = app.add_subcommand("read", "read the chip and save it as a hex file");
+    read->add_option("OUT", readFile, "Intel HEX file to write")->required();
+    read->add_option("--region", region, "all, program, eeprom or config")
+        ->check(CLI::IsMember({"all", "program", "eeprom", "config"}));
+
+    std::string verifyFile;
+    CLI::App* verify = app.add_subcommand("verify", "compare the chip with a hex file");
+    verify->add_option("FILE", verifyFile, "Intel HEX file")->required();
+
+    CLI::App* erase = app.add_subcommand("erase", "erase the chip (its calibration is kept)");
+    CLI::App* detect = app.add_subcommand("detect", "read the chip's device ID and list the entries it matches");
+    CLI::App* blank = app.add_subcommand("blank-check", "read the chip and report which regions are not blank");
 
     // CLI11 wants argv order with the program name last-to-first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -49,6 +87,27 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (show->parsed()) {
         return CmdShow(ctx, showFile);
+    }
+    if (info->parsed()) {
+        return CmdInfo(ctx, writer);
+    }
+    if (program->parsed()) {
+        return CmdProgram(ctx, operation, programFile);
+    }
+    if (read->parsed()) {
+        return CmdRead(ctx, operation, readFile, region);
+    }
+    if (verify->parsed()) {
+        return CmdVerify(ctx, operation, verifyFile);
+    }
+    if (erase->parsed()) {
+        return CmdErase(ctx, operation);
+    }
+    if (detect->parsed()) {
+        return CmdDetect(ctx, operation);
+    }
+    if (blank->parsed()) {
+        return CmdBlankCheck(ctx, operation);
     }
     if (convert->parsed()) {
         return CmdConvert(ctx, convertIn, convertOut);

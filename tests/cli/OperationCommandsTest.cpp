@@ -1,0 +1,189 @@
+// The command-line flows end to end on a simulated chip kept in a file
+// between runs, as a user would run them one after the other.
+#include "cli/Cli.h"
+#include "device/DeviceList.h"
+#include "image/HexFile.h"
+#include "tests/common/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+struct CRun {
+    int Status;
+    std::string Out;
+    std::string Err;
+};
+
+CRun RunTool(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::string Source(const std::string& relative) {
+    return std::string(KVX3_SOURCE_DIR) + "/" + relative;
+}
+
+// The image a hex file gives for a catalogue device.
+void LoadImage(const std::string& device, const std::string& path, CHexFile& hex) {
+    CDeviceList d;
+    d.ListPath = Source("data/PicDeviceList3.txt");
+    ASSERT_TRUE(d.LoadDevice(device));
+    hex.AssignFrom(d);
+    ASSERT_TRUE(hex.LoadHex(path));
+}
+
+class CliOnSimulatedChip : public ::testing::TestWithParam<std::pair<const char*, const char*>> {
+protected:
+    std::vector<std::string> Args(std::initializer_list<std::string> tail) const {
+        std::vector<std::string> args = {"-d", GetParam().first, "--sim-chip", m_chip};
+        args.insert(args.end(), tail);
+        return args;
+    }
+    std::string Fixture() const { return Source(GetParam().second); }
+
+    CTempDir m_dir;
+    std::string m_chip = m_dir.File("chip.sim");
+};
+
+TEST_P(CliOnSimulatedChip, ProgramVerifyAndReadBackInSeparateRuns) {
+    const CRun program = RunTool(Args({"program", Fixture()}));
+    ASSERT_EQ(program.Status, kExitOk) << program.Err;
+    EXPECT_NE(program.Out.find("Programmed and verified"), std::string::npos);
+    EXPECT_NE(program.Err.find("Program / EEPROM Write"), std::string::npos) << "progress lines on stderr";
+
+    const CRun verify = RunTool(Args({"verify", Fixture()}));
+    ASSERT_EQ(verify.Status, kExitOk) << verify.Err;
+
+    const std::string back = m_dir.File("back.hex");
+    const CRun read = RunTool(Args({"read", back}));
+    ASSERT_EQ(read.Status, kExitOk) << read.Err;
+    CHexFile fixture;
+    CHexFile readBack;
+    LoadImage(GetParam().first, Fixture(), fixture);
+    LoadImage(GetParam().first, back, readBack);
+    EXPECT_EQ(readBack.CompareImage(fixture), 0) << "flags " << readBack.VerifyFlags;
+    EXPECT_EQ(readBack.ProgramData, fixture.ProgramData);
+    EXPECT_EQ(readBack.EepromData, fixture.EepromData);
+
+    const CRun detect = RunTool(Args({"detect"}));
+    EXPECT_EQ(detect.Status, kExitOk) << detect.Err;
+    EXPECT_NE(detect.Out.find(std::string(GetParam().first) + "  (would be chosen)"), std::string::npos)
+        << detect.Out;
+
+    const CRun used = RunTool(Args({"blank-check"}));
+    EXPECT_EQ(used.Status, kExitMismatch);
+    EXPECT_NE(used.Out.find("Program memory  NOT blank"), std::string::npos) << used.Out;
+
+    ASSERT_EQ(RunTool(Args({"erase"})).Status, kExitOk);
+    const CRun blank = RunTool(Args({"blank-check"}));
+    EXPECT_EQ(blank.Status, kExitOk) << blank.Out;
+    EXPECT_NE(blank.Out.find("The chip is blank."), std::string::npos);
+
+    const CRun differs = RunTool(Args({"verify", Fixture()}));
+    EXPECT_EQ(differs.Status, kExitMismatch);
+    EXPECT_NE(differs.Err.find("Program memory: NG, first at 0000"), std::string::npos) << differs.Err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CliOnSimulatedChip,
+                         ::testing::Values(std::pair{"PIC16F877A", "tests/fixtures/blink16f877a.hex"},
+                                           std::pair{"PIC18F452", "tests/fixtures/blink18f452.hex"}),
+                         [](const auto& fixture) { return std::string(fixture.param.first); });
+
+TEST(CliOperations, ReadOfOneRegionAndEepromOnADeviceWithout) {
+    CTempDir dir;
+    const std::string chip = dir.File("chip.sim");
+    const std::string fixture = Source("tests/fixtures/blink16f877a.hex");
+    ASSERT_EQ(RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "program", fixture}).Status, kExitOk);
+    const std::string out = dir.File("eeprom.hex");
+    const CRun read = RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "read", out, "--region", "eeprom"});
+    ASSERT_EQ(read.Status, kExitOk) << read.Err;
+    CHexFile hex;
+    LoadImage("PIC16F877A", out, hex);
+    EXPECT_EQ(hex.EepromData[8], 'E');
+    EXPECT_EQ(hex.ProgramWord(0), 0x3FFFU) << "only the EEPROM was read";
+
+    EXPECT_EQ(RunTool({"-d", "PIC16F877A", "--sim", "read", out, "--region", "flash"}).Status, kExitBadInput);
+}
+
+TEST(CliOperations, ExitStatuses) {
+    CTempDir dir;
+    const std::string chip = dir.File("chip.sim");
+    const std::string fixture = Source("tests/fixtures/blink16f877a.hex");
+
+    // Nothing reaches the chip when the input cannot be read.
+    const CRun missing = RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "program", dir.File("absent.hex")});
+    EXPECT_EQ(missing.Status, kExitBadInput);
+    EXPECT_FALSE(std::filesystem::exists(chip)) << "the writer was never opened";
+    EXPECT_EQ(RunTool({"-d", "NOPE", "--sim-chip", chip, "erase"}).Status, kExitBadInput);
+    EXPECT_EQ(RunTool({"--sim", "program"}).Status, kExitBadInput);
+
+    // A chip of another device type: the device ID check names both IDs.
+    ASSERT_EQ(RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "erase"}).Status, kExitOk);
+    const CRun other = RunTool({"-d", "PIC16F876A", "--sim-chip", chip, "program", fixture});
+    EXPECT_EQ(other.Status, kExitMismatch);
+    EXPECT_NE(other.Err.find("デバイスIDが一致しません"), std::string::npos) << other.Err;
+    EXPECT_NE(other.Err.find("0E2"), std::string::npos) << other.Err;
+    EXPECT_NE(other.Err.find("0E00"), std::string::npos) << other.Err;
+    const CRun blank = RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "blank-check"});
+    EXPECT_EQ(blank.Status, kExitOk) << "the mismatch stopped the flow before the erase: " << blank.Out;
+
+    // No writer: the real backend finds none here.
+    const CRun none = RunTool({"info"});
+    if (none.Status != kExitOk) {
+        EXPECT_EQ(none.Status, kExitNoWriter);
+        EXPECT_NE(none.Err.find("no writer found"), std::string::npos);
+    }
+}
+
+TEST(CliOperations, InfoAndTrace) {
+    const CRun info = RunTool({"--sim", "--trace", "info"});
+    ASSERT_EQ(info.Status, kExitOk) << info.Err;
+    EXPECT_NE(info.Out.find("KVX3 Ver.17 / CLK=20MHz"), std::string::npos);
+    std::istringstream lines(info.Err);
+    std::string line;
+    std::vector<std::string> all;
+    while (std::getline(lines, line)) {
+        all.push_back(line);
+    }
+    ASSERT_GE(all.size(), 4U);
+    EXPECT_EQ(all[0], "80 0E 80 0B 80 03 80 00 80 06 80 09") << "the idle packet";
+    EXPECT_EQ(all[2], "80 80 80 81") << "identification";
+    EXPECT_EQ(all[3], "4B 33 31 37 14") << "its answer";
+}
+
+TEST(CliOperations, ProtectionIsWrittenLastUnlessRefused) {
+    CTempDir dir;
+    // The fixture with code protection on (CP, bit 13, cleared).
+    CHexFile hex;
+    LoadImage("PIC16F877A", Source("tests/fixtures/blink16f877a.hex"), hex);
+    hex.Config[0] &= ~0x2000U;
+    const std::string protectedFile = dir.File("protected.hex");
+    ASSERT_TRUE(hex.SaveHex(protectedFile));
+
+    for (bool refuse : {false, true}) {
+        const std::string chip = dir.File(refuse ? "open.sim" : "locked.sim");
+        std::vector<std::string> args = {"-d", "PIC16F877A", "--sim-chip", chip, "program", protectedFile};
+        if (refuse) {
+            args.push_back("--no-protect");
+        }
+        const CRun program = RunTool(args);
+        ASSERT_EQ(program.Status, kExitOk) << program.Err;
+        const std::string back = dir.File("back.hex");
+        ASSERT_EQ(RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "read", back}).Status, kExitOk);
+        CHexFile readBack;
+        LoadImage("PIC16F877A", back, readBack);
+        if (refuse) {
+            EXPECT_EQ(readBack.ProgramWord(0), 0x2805U) << "unprotected chip reads its program";
+            EXPECT_EQ(readBack.Config[0] & 0x2000U, 0x2000U);
+        } else {
+            EXPECT_EQ(readBack.ProgramWord(0), 0x0000U) << "a protected chip reads as zeros";
+            EXPECT_EQ(readBack.Config[0] & 0x2000U, 0U);
+        }
+    }
+}
+
+} // namespace
