@@ -106,7 +106,8 @@ public:
 
     // --- device operations, by CoreWidth (14 mid-range, 8 PIC18; any other
     // core sends nothing). False when the link was not open at the start
-    // (nothing sent) or went down before the end. ---
+    // (nothing sent), went down before the end, or a packet could not be
+    // written. ---
     bool ReadDeviceId();
     bool ReadConfig();
     bool ReadProgram();
@@ -143,17 +144,21 @@ private:
         explicit COperationScope(CWriter& writer) : m_writer(writer) {
             m_writer.m_operations.fetch_add(1);
             m_started = m_writer.IsOpen();
+            m_failedWritesAtStart = m_writer.m_failedWrites.load();
         }
         ~COperationScope() { m_writer.m_operations.fetch_sub(1); }
         COperationScope(const COperationScope&) = delete;
         COperationScope& operator=(const COperationScope&) = delete;
         bool Started() const { return m_started; }
-        // True when the link stayed up to the end.
-        bool Finished() const { return m_writer.IsOpen(); }
+        // True when the link stayed up to the end and every packet went out.
+        bool Finished() const {
+            return m_writer.IsOpen() && m_writer.m_failedWrites.load() == m_failedWritesAtStart;
+        }
 
     private:
         CWriter& m_writer;
         bool m_started = false;
+        uint32_t m_failedWritesAtStart = 0;
     };
 
     // --- link ---
