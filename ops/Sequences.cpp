@@ -11,6 +11,8 @@
 #include "ops/Strings.h"
 #include "writer/Writer.h"
 
+#include <algorithm>
+
 // ------------------------------------------------------------------- helpers
 
 bool CRunner::CalibrationApplies() const {
@@ -130,6 +132,10 @@ void CRunner::OnErase() {
         for (int w = 0; w < words; ++w) {
             m_writer.Config[w] = blank;
         }
+        // The calibration write-back rewrites the user ID words with the
+        // configuration; they must go back blank too, not as whatever image
+        // the writer held last.
+        std::fill(std::begin(m_writer.UserId), std::end(m_writer.UserId), 0xFFU);
     }
     // The chip's calibration word and bits land on top of the blank words.
     (void)CalibrationReadIfApplies();

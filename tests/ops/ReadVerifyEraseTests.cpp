@@ -250,3 +250,19 @@ TEST(Erase, KeepsTheChipCalibration) {
     EXPECT_EQ(b.Chip.Config(0), 0x11FF);
     EXPECT_TRUE(b.SimHealthy());
 }
+
+TEST(Erase, LeavesTheUserIdBlankWhenTheCalibrationIsWrittenBack) {
+    // The calibration write-back also writes the user ID words; they must not
+    // come back as the image the writer held from an earlier command.
+    CRunnerBench b("PIC12F675");
+    ASSERT_TRUE(b.Connect());
+    for (uint32_t& id : b.Writer.UserId) {
+        id = 0x05;
+    }
+    b.Runner.OnErase();
+    b.TraceSequence();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(b.Chip.UserId(i) & 0x0F, 0x0F) << i;
+    }
+    EXPECT_TRUE(b.SimHealthy());
+}
