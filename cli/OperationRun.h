@@ -8,11 +8,13 @@
 #include "cli/OperationCommands.h"
 #include "cli/WriterSession.h"
 #include "image/HexFile.h"
+#include "sim/SimWriter.h"
 #include "ops/ImageCarry.h"
 #include "ops/Runner.h"
 #include "writer/Writer.h"
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -97,7 +99,19 @@ public:
         return kExitOk;
     }
 
-    int Finish(int status) { return m_session.SaveChip() || status != kExitOk ? status : kExitBadInput; }
+    // Saves a simulated chip and says what the simulated writer counted.
+    int Finish(int status) {
+        if (CSimWriter* sim = m_session.Sim()) {
+            const CSimWriterCounters c = sim->Counters();
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "simulated writer: %llu packets, %llu bytes out, %llu bytes in, %.3f s of writer time\n",
+                          static_cast<unsigned long long>(c.Packets), static_cast<unsigned long long>(c.BytesOut),
+                          static_cast<unsigned long long>(c.BytesIn), static_cast<double>(c.ElapsedUs) / 1e6);
+            m_ctx.err << line;
+        }
+        return m_session.SaveChip() || status != kExitOk ? status : kExitBadInput;
+    }
 
     CCliContext& Ctx() { return m_ctx; }
     CHexFile& File() { return m_file; }
