@@ -1,6 +1,13 @@
 #include "cli/CliContext.h"
 
+#include <cstdio>
 #include <ostream>
+
+std::string Hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
 
 MsgResult CStreamMessages::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
     const char* kind = icon == MsgIcon::Information ? "note" : icon == MsgIcon::Exclamation ? "warning" : "error";

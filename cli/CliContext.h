@@ -5,8 +5,13 @@
 #include "device/DeviceList.h"
 #include "device/UserPrompt.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
+
+// A number as the tool prints it: upper-case hexadecimal, zero-filled to
+// `digits` places.
+std::string Hex(uint32_t value, int digits);
 
 struct CCliOptions {
     std::string Device = kDefaultDeviceName;

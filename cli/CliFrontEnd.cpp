@@ -8,12 +8,6 @@
 
 namespace {
 
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
 // The first place where the chip (read back into the writer) and the image
 // differ, region by region, in the manner of the verify report.
 void ReportDifferences(const CPicDevice& chip, const CPicDevice& image, int32_t flags, std::ostream& err) {

@@ -5,12 +5,6 @@
 
 namespace {
 
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
 const char* FamilyName(int core) {
     return core == kCorePic18 ? "PIC18" : "mid-range";
 }

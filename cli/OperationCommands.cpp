@@ -15,16 +15,6 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
-
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
-} // namespace
-
 int MismatchOrVerify(COperationRun& run) {
     if (run.Front().DeviceIdMismatch || run.Front().VerifyFailed) {
         return kExitMismatch;

@@ -8,12 +8,6 @@
 
 namespace {
 
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
 // The label and address of configuration word w, as data sheets name them.
 std::string ConfigLabel(const CPicDevice& device, int w) {
     if (device.CoreWidth == kCorePic18) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 CPicDevice::CPicDevice() = default;
 CPicDevice::~CPicDevice() = default;
@@ -35,7 +34,7 @@ uint32_t CPicDevice::ProgramWord(uint32_t i) const {
 
 bool IsProtectToken(const std::string& token) {
     static const std::array<const char*, 19> kTokens = {
-        "[CP]",  "[CP0]", "[CP1]", "[CP2]", "[CP3]", "[CP4]", "[CP5]", "[CP6]",  "[CP7]",  "[CP8]",
+        "[CP]",  "[CP0]", "[CP1]", "[CP2]", "[CP3]", "[CP4]", "[CP5]", "[CP6]", "[CP7]",  "[CP8]",
         "[CP9]", "[CPA]", "[CPB]", "[CPC]", "[CPD]", "[CPE]", "[CPF]", "[*CP]", "[*CPD]",
     };
     return std::any_of(kTokens.begin(), kTokens.end(), [&](const char* t) { return token == t; });
@@ -239,13 +238,17 @@ int CPicDevice::CompareImage(const CPicDevice& other) {
         return 1;
     }
     if (ProgramData.size() != other.ProgramData.size() ||
-        std::memcmp(ProgramData.data(), other.ProgramData.data(),
-                    std::min<size_t>(ProgramBytes, ProgramData.size())) != 0) {
+        !std::equal(ProgramData.begin(),
+                    ProgramData.begin() +
+                        static_cast<std::ptrdiff_t>(std::min<size_t>(ProgramBytes, ProgramData.size())),
+                    other.ProgramData.begin())) {
         VerifyFlags |= kVerifyProgram;
     }
     if (EepromData.size() != other.EepromData.size() ||
-        std::memcmp(EepromData.data(), other.EepromData.data(), std::min<size_t>(EepromSize, EepromData.size())) !=
-            0) {
+        !std::equal(EepromData.begin(),
+                    EepromData.begin() +
+                        static_cast<std::ptrdiff_t>(std::min<size_t>(EepromSize, EepromData.size())),
+                    other.EepromData.begin())) {
         VerifyFlags |= kVerifyEeprom;
     }
     const uint32_t m = CoreWidth == kCorePic18 ? 0xFF : CoreWidth == kCoreMidRange ? 0x3FFF : 0xFFFF;

@@ -4,9 +4,9 @@
 // the chip through this interface at the ICSP level: the programming mode
 // (MCLR at VPP with the DC-DC converter on), 6-bit mid-range commands with or
 // without a data word, 4-bit PIC18 commands, and the held NOP of PIC18
-// programming and erase cycles. The chip models what the device's programming
-// specification says the silicon does with those commands; it never looks at
-// the packets themselves.
+// programming and erase cycles. The chip models what the silicon does with
+// those commands, as Microchip documents it for programmers; it never looks
+// at the packets themselves.
 //
 // Time: every call carries the writer's simulated clock in microseconds
 // (monotonic, starting at 0). A chip uses it to decide whether a programming

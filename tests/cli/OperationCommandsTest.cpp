@@ -1,6 +1,6 @@
 // The command-line flows end to end on a simulated chip kept in a file
 // between runs, as a user would run them one after the other.
-#include "cli/Cli.h"
+#include "tests/cli/CliRun.h"
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
 #include "tests/common/TempDir.h"
@@ -9,19 +9,6 @@
 #include <sstream>
 
 namespace {
-
-struct CRun {
-    int Status;
-    std::string Out;
-    std::string Err;
-};
-
-CRun RunTool(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 std::string Source(const std::string& relative) {
     return std::string(KVX3_SOURCE_DIR) + "/" + relative;

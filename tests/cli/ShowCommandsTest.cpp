@@ -1,4 +1,4 @@
-#include "cli/Cli.h"
+#include "tests/cli/CliRun.h"
 #include "image/HexFile.h"
 #include "tests/common/TempDir.h"
 
@@ -6,19 +6,6 @@
 #include <sstream>
 
 namespace {
-
-struct CRun {
-    int Status;
-    std::string Out;
-    std::string Err;
-};
-
-CRun RunTool(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 std::string Fixture(const std::string& name) {
     return std::string(KVX3_SOURCE_DIR) + "/tests/fixtures/" + name;
