@@ -15,16 +15,15 @@
 // can pick the model before it hands the file to the chip.
 #include "sim/pic18/Pic18Chip.h"
 
+#include "sim/SimChipFile.h"
+
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 namespace {
 
-constexpr const char* kMagic = "KVX3 simulated chip 1";
 constexpr size_t kBytesPerLine = 32;
-constexpr std::streamoff kMaxFileBytes = 16 * 1024 * 1024;
 
 bool ParseHex(const std::string& text, size_t maxDigits, uint32_t& value) {
     if (text.empty() || text.size() > maxDigits) {
@@ -85,38 +84,13 @@ void WriteRegion(std::ostream& out, const char* name, const uint8_t* data, size_
     }
 }
 
-std::string StripLine(std::string line) {
-    const size_t hash = line.find('#');
-    if (hash != std::string::npos) {
-        line.erase(hash);
-    }
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-        line.pop_back();
-    }
-    size_t start = 0;
-    while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) {
-        ++start;
-    }
-    return line.substr(start);
-}
-
-std::vector<std::string> Tokens(const std::string& line) {
-    std::vector<std::string> tokens;
-    std::istringstream in(line);
-    std::string token;
-    while (in >> token) {
-        tokens.push_back(token);
-    }
-    return tokens;
-}
-
 } // namespace
 
 bool CPic18Chip::SaveToFile(const std::string& path) const {
     std::ostringstream out;
     char id[8];
     std::snprintf(id, sizeof id, "%04X", m_deviceIdWord);
-    out << kMagic << '\n' << "model " << m_model.Name << '\n';
+    out << kSimChipFileHeader << '\n' << "model " << m_model.Name << '\n';
     out << "# family " << m_family->Name << " (" << m_family->Source << ")\n";
     out << "deviceid " << id << '\n';
     WriteRegion(out, "program", m_program.data(), m_program.size(), true);
@@ -124,43 +98,16 @@ bool CPic18Chip::SaveToFile(const std::string& path) const {
     WriteRegion(out, "config", m_config.data(), m_config.size(), false);
     WriteRegion(out, "eeprom", m_eeprom.data(), m_eeprom.size(), true);
     out << "end\n";
-
-    // Through a temporary file beside the target, so a failed write never
-    // leaves half a chip behind.
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            return false;
-        }
-        file << out.str();
-        file.flush();
-        if (!file) {
-            file.close();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WriteSimChipFile(path, out.str());
 }
 
 bool CPic18Chip::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    CSimChipFileText text;
+    if (!ReadSimChipFile(path, text) || text.Model != m_model.Name) {
         return false;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff fileBytes = in.tellg();
-    if (fileBytes < 0 || fileBytes > kMaxFileBytes) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
 
-    // Everything lands in copies first, so a bad line leaves the chip as it was.
+    // Everything lands in copies first, so a bad entry leaves the chip as it was.
     std::vector<uint8_t> program(m_program.size(), 0xFF);
     std::array<uint8_t, kPic18IdBytes> ids{};
     ids.fill(0xFF);
@@ -171,45 +118,30 @@ bool CPic18Chip::LoadFromFile(const std::string& path) {
     std::vector<uint8_t> eeprom(m_eeprom.size(), 0xFF);
     uint16_t deviceId = m_deviceIdWord;
 
-    bool sawMagic = false;
-    bool sawModel = false;
-    bool sawEnd = false;
-    std::string line;
+    // The words after the model: "deviceid ID", "<region> OFFSET BYTES" and a
+    // closing "end" with nothing after it.
+    const std::vector<std::string>& w = text.Words;
+    size_t pos = 0;
     std::vector<uint8_t> bytes;
-    while (std::getline(in, line)) {
-        line = StripLine(line);
-        const std::vector<std::string> tokens = Tokens(line);
-        if (tokens.empty()) {
-            continue;
-        }
-        if (sawEnd) {
-            return false;
-        }
-        if (!sawMagic) {
-            if (line != kMagic) {
+    while (pos < w.size()) {
+        const std::string& key = w[pos++];
+        if (key == "end") {
+            if (pos != w.size()) {
                 return false;
             }
-            sawMagic = true;
-            continue;
-        }
-        const std::string& key = tokens[0];
-        if (key == "end" && tokens.size() == 1) {
-            sawEnd = true;
-            continue;
-        }
-        if (key == "model") {
-            if (tokens.size() != 2 || tokens[1] != m_model.Name) {
-                return false;
+            for (int i = 0; i < kPic18ConfigBytes; ++i) {
+                config[i] &= m_model.ConfigImplemented[i];
             }
-            sawModel = true;
-            continue;
-        }
-        if (!sawModel) {
-            return false;
+            m_program = std::move(program);
+            m_ids = ids;
+            m_config = config;
+            m_eeprom = std::move(eeprom);
+            m_deviceIdWord = deviceId;
+            return true;
         }
         uint32_t value = 0;
         if (key == "deviceid") {
-            if (tokens.size() != 2 || !ParseHex(tokens[1], 4, value)) {
+            if (pos >= w.size() || !ParseHex(w[pos++], 4, value)) {
                 return false;
             }
             deviceId = static_cast<uint16_t>(value);
@@ -232,24 +164,12 @@ bool CPic18Chip::LoadFromFile(const std::string& path) {
         } else {
             return false;
         }
-        if (tokens.size() != 3 || !ParseHex(tokens[1], 6, value) || !ParseBytes(tokens[2], bytes) ||
+        if (pos + 2 > w.size() || !ParseHex(w[pos], 6, value) || !ParseBytes(w[pos + 1], bytes) ||
             value > size || bytes.size() > size - value) {
             return false;
         }
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            target[value + i] = bytes[i];
-        }
+        pos += 2;
+        std::copy(bytes.begin(), bytes.end(), target + value);
     }
-    if (!sawEnd) {
-        return false;
-    }
-    for (int i = 0; i < kPic18ConfigBytes; ++i) {
-        config[i] &= m_model.ConfigImplemented[i];
-    }
-    m_program = std::move(program);
-    m_ids = ids;
-    m_config = config;
-    m_eeprom = std::move(eeprom);
-    m_deviceIdWord = deviceId;
-    return true;
+    return false;
 }
