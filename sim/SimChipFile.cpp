@@ -100,13 +100,15 @@ bool WriteSimChipFile(const std::string& path, const std::string& text) {
     return true;
 }
 
-bool TakeHex(const std::vector<std::string>& words, size_t& pos, uint32_t maxValue, uint32_t& value) {
+namespace {
+
+bool TakeNumber(const std::vector<std::string>& words, size_t& pos, int base, uint32_t maxValue, uint32_t& value) {
     if (pos >= words.size()) {
         return false;
     }
     const std::string& w = words[pos];
     uint32_t v = 0;
-    const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v, 16);
+    const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v, base);
     if (ec != std::errc() || end != w.data() + w.size() || w.empty() || v > maxValue) {
         return false;
     }
@@ -115,17 +117,12 @@ bool TakeHex(const std::vector<std::string>& words, size_t& pos, uint32_t maxVal
     return true;
 }
 
+} // namespace
+
+bool TakeHex(const std::vector<std::string>& words, size_t& pos, uint32_t maxValue, uint32_t& value) {
+    return TakeNumber(words, pos, 16, maxValue, value);
+}
+
 bool TakeCount(const std::vector<std::string>& words, size_t& pos, uint32_t maxValue, uint32_t& value) {
-    if (pos >= words.size()) {
-        return false;
-    }
-    const std::string& w = words[pos];
-    uint32_t v = 0;
-    const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v, 10);
-    if (ec != std::errc() || end != w.data() + w.size() || w.empty() || v > maxValue) {
-        return false;
-    }
-    value = v;
-    ++pos;
-    return true;
+    return TakeNumber(words, pos, 10, maxValue, value);
 }
