@@ -18,6 +18,7 @@
 #include "sim/SimChipFile.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <sstream>
 
@@ -29,22 +30,8 @@ bool ParseHex(const std::string& text, size_t maxDigits, uint32_t& value) {
     if (text.empty() || text.size() > maxDigits) {
         return false;
     }
-    uint32_t v = 0;
-    for (const char c : text) {
-        uint32_t digit = 0;
-        if (c >= '0' && c <= '9') {
-            digit = static_cast<uint32_t>(c - '0');
-        } else if (c >= 'A' && c <= 'F') {
-            digit = static_cast<uint32_t>(c - 'A' + 10);
-        } else if (c >= 'a' && c <= 'f') {
-            digit = static_cast<uint32_t>(c - 'a' + 10);
-        } else {
-            return false;
-        }
-        v = (v << 4) | digit;
-    }
-    value = v;
-    return true;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    return ec == std::errc() && end == text.data() + text.size();
 }
 
 bool ParseBytes(const std::string& text, std::vector<uint8_t>& bytes) {
