@@ -20,7 +20,7 @@ void ProgramOnce(const std::string& name, benchmark::State& state) {
     CDeviceList device;
     device.ListPath = Catalogue();
     device.LoadDevice(name);
-    CSimWriter sim(MakeSimChip(name, SimTiming::Typical));
+    CSimWriter sim(MakeSimChip(name, ESimTiming::Typical));
     CWriter w(sim);
     w.AssignFrom(device);
     w.Poll();

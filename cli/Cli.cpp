@@ -1,8 +1,8 @@
 #include "cli/Cli.h"
 
 #include "cli/CliContext.h"
-#include "cli/ShowCommands.h"
 #include "cli/OperationCommands.h"
+#include "cli/ShowCommands.h"
 #include "cli/WriterCommands.h"
 
 #include <CLI/CLI.hpp>
@@ -16,16 +16,19 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CCliOptions options;
     app.add_option("-d,--device", options.Device, "device type, as listed by 'devices'")
         ->default_val(std::string(kDefaultDeviceName));
-    app.add_option("-l,--list", options.ListPath, "device list file (default: PicDeviceList3.txt beside the tool)");
+    app.add_option("-l,--list", options.ListPath,
+                   "device list file (default: PicDeviceList3.txt beside the tool)");
 
     COperationOptions operation;
     CWriterOptions& writer = operation.Writer;
-    app.add_flag("--sim", writer.Sim, "use the simulated writer, with a blank chip of the selected device type");
+    app.add_flag("--sim", writer.Sim,
+                 "use the simulated writer, with a blank chip of the selected device type");
     app.add_option("--sim-chip", writer.SimChipFile,
                    "keep the simulated chip in FILE between runs (created blank when absent); implies --sim");
     app.add_flag("--strict-timing", writer.StrictTiming,
                  "the simulated chip demands the maximum programming and erase times");
-    app.add_flag("--trace", writer.Trace, "print every packet written and every answer read, in hex, on stderr");
+    app.add_flag("--trace", writer.Trace,
+                 "print every packet written and every answer read, in hex, on stderr");
 
     app.add_flag("--no-protect", operation.NoProtect, "program: never write the image's code protection");
     app.add_flag("--no-devid-check", operation.NoDeviceIdCheck, "do not compare the chip's device ID first");
@@ -41,14 +44,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     std::string convertIn;
     std::string convertOut;
-    CLI::App* convert = app.add_subcommand("convert", "load a hex file by the device's address map and save it again");
+    CLI::App* convert =
+        app.add_subcommand("convert", "load a hex file by the device's address map and save it again");
     convert->add_option("IN", convertIn, "Intel HEX file to read")->required();
     convert->add_option("OUT", convertOut, "Intel HEX file to write")->required();
 
     CLI::App* info = app.add_subcommand("info", "open the writer and print its identification");
 
     std::string programFile;
-    CLI::App* program = app.add_subcommand("program", "erase, write, verify (and protect) the chip from a hex file");
+    CLI::App* program =
+        app.add_subcommand("program", "erase, write, verify (and protect) the chip from a hex file");
     program->add_option("FILE", programFile, "Intel HEX file")->required();
 
     std::string readFile;
@@ -63,8 +68,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     verify->add_option("FILE", verifyFile, "Intel HEX file")->required();
 
     CLI::App* erase = app.add_subcommand("erase", "erase the chip (its calibration is kept)");
-    CLI::App* detect = app.add_subcommand("detect", "read the chip's device ID and list the entries it matches");
-    CLI::App* blank = app.add_subcommand("blank-check", "read the chip and report which regions are not blank");
+    CLI::App* detect =
+        app.add_subcommand("detect", "read the chip's device ID and list the entries it matches");
+    CLI::App* blank =
+        app.add_subcommand("blank-check", "read the chip and report which regions are not blank");
 
     // CLI11 wants argv order with the program name last-to-first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -77,7 +84,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << app.help("", CLI::AppFormatMode::All);
         return kExitOk;
     } catch (const CLI::ParseError& e) {
-        err << "kvx3-cli: error: " << e.what() << "\n" << "Run 'kvx3-cli --help' for the commands.\n";
+        err << "kvx3-cli: error: " << e.what() << "\n"
+            << "Run 'kvx3-cli --help' for the commands.\n";
         return kExitBadInput;
     }
 

@@ -8,9 +8,9 @@
 // Exit statuses of kvx3-cli.
 enum : int {
     kExitOk = 0,
-    kExitMismatch = 1,  // verify difference, device ID mismatch, blank check found data
-    kExitBadInput = 2,  // bad arguments, unknown device, unreadable file
-    kExitNoWriter = 3,  // no writer found
+    kExitMismatch = 1, // verify difference, device ID mismatch, blank check found data
+    kExitBadInput = 2, // bad arguments, unknown device, unreadable file
+    kExitNoWriter = 3, // no writer found
 };
 
 // Runs kvx3-cli with the given arguments (without the program name); what

@@ -9,10 +9,12 @@ std::string Hex(uint32_t value, int digits) {
     return text;
 }
 
-MsgResult CStreamMessages::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
-    const char* kind = icon == MsgIcon::Information ? "note" : icon == MsgIcon::Exclamation ? "warning" : "error";
+EMsgResult CStreamMessages::Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) {
+    const char* kind = icon == EMsgIcon::Information   ? "note"
+                       : icon == EMsgIcon::Exclamation ? "warning"
+                                                       : "error";
     m_err << "kvx3-cli: " << kind << ": " << text << '\n';
-    return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+    return buttons == EMsgButtons::YesNo ? EMsgResult::Yes : EMsgResult::Ok;
 }
 
 void CCliContext::Error(const std::string& text) const {

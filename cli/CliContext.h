@@ -23,7 +23,7 @@ struct CCliOptions {
 class CStreamMessages : public IMessageBox {
 public:
     explicit CStreamMessages(std::ostream& err) : m_err(err) {}
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;
 
 private:
     std::ostream& m_err;

@@ -20,8 +20,9 @@ void ReportDifferences(const CPicDevice& chip, const CPicDevice& image, int32_t 
                                      : static_cast<uint32_t>(image.ProgramData.size() / 2);
         for (uint32_t i = 0; i < units; ++i) {
             if (chip.ProgramWord(i) != image.ProgramWord(i)) {
-                err << "  Program memory: NG, first at " << Hex(i, 4) << ": chip " << Hex(chip.ProgramWord(i), pic18 ? 2 : 4)
-                    << ", image " << Hex(image.ProgramWord(i), pic18 ? 2 : 4) << '\n';
+                err << "  Program memory: NG, first at " << Hex(i, 4) << ": chip "
+                    << Hex(chip.ProgramWord(i), pic18 ? 2 : 4) << ", image "
+                    << Hex(image.ProgramWord(i), pic18 ? 2 : 4) << '\n';
                 break;
             }
         }
@@ -42,8 +43,8 @@ void ReportDifferences(const CPicDevice& chip, const CPicDevice& image, int32_t 
             const uint32_t i = (image.ConfigProtectMask[w] & m) | image.Config[w];
             if (c != i) {
                 err << "  Config word: NG, first at " << Hex(pic18 ? 0x300000 + w : 0x2007 + w, pic18 ? 6 : 4)
-                    << ": chip " << Hex(chip.Config[w], pic18 ? 2 : 4) << ", image " << Hex(image.Config[w], pic18 ? 2 : 4)
-                    << '\n';
+                    << ": chip " << Hex(chip.Config[w], pic18 ? 2 : 4) << ", image "
+                    << Hex(image.Config[w], pic18 ? 2 : 4) << '\n';
                 break;
             }
         }
@@ -53,9 +54,10 @@ void ReportDifferences(const CPicDevice& chip, const CPicDevice& image, int32_t 
         const uint32_t m = pic18 ? 0xFF : 0x0F;
         for (int i = 0; i < ids; ++i) {
             if ((chip.UserId[i] & m) != (image.UserId[i] & m)) {
-                err << "  User ID: NG, first at ID " << i + 1 << " (" << Hex(pic18 ? 0x200000 + i : 0x2000 + i, pic18 ? 6 : 4)
-                    << "): chip " << Hex(chip.UserId[i] & m, pic18 ? 2 : 1) << ", image " << Hex(image.UserId[i] & m, pic18 ? 2 : 1)
-                    << '\n';
+                err << "  User ID: NG, first at ID " << i + 1 << " ("
+                    << Hex(pic18 ? 0x200000 + i : 0x2000 + i, pic18 ? 6 : 4) << "): chip "
+                    << Hex(chip.UserId[i] & m, pic18 ? 2 : 1) << ", image "
+                    << Hex(image.UserId[i] & m, pic18 ? 2 : 1) << '\n';
                 break;
             }
         }
@@ -67,19 +69,20 @@ void ReportDifferences(const CPicDevice& chip, const CPicDevice& image, int32_t 
 CCliFrontEnd::CCliFrontEnd(CCliContext& ctx, CWriter& writer, bool progressIsTerminal)
     : m_ctx(ctx), m_writer(writer), m_terminal(progressIsTerminal) {}
 
-MsgResult CCliFrontEnd::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+EMsgResult CCliFrontEnd::Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) {
     FinishProgressLine();
     if (text == kMsgDeviceIdMismatch) {
         DeviceIdMismatch = true;
         const CPicDevice& device = m_ctx.Device;
         m_ctx.Error(text + ": the chip reports device ID " + Hex(m_writer.DeviceId, 4) + " (" +
                     Hex(m_writer.DeviceId & m_writer.DeviceIdMask, 4) + " under the mask " +
-                    Hex(m_writer.DeviceIdMask, 4) + "), " + device.DeviceName + " has " + Hex(device.DeviceId, 4));
-        return MsgResult::Ok;
+                    Hex(m_writer.DeviceIdMask, 4) + "), " + device.DeviceName + " has " +
+                    Hex(device.DeviceId, 4));
+        return EMsgResult::Ok;
     }
     if (text == kMsgCompleted) {
         Completed = true;
-        return MsgResult::Ok;
+        return EMsgResult::Ok;
     }
     return m_ctx.Messages.Show(text, icon, buttons);
 }
@@ -132,7 +135,8 @@ void CCliFrontEnd::DrawBar(bool force) {
         constexpr int kWidth = 30;
         const int filled = percent * kWidth / 100;
         m_ctx.err << '\r' << m_status << " [" << std::string(static_cast<size_t>(filled), '#')
-                  << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << percent << "%" << std::flush;
+                  << std::string(static_cast<size_t>(kWidth - filled), ' ') << "] " << percent << "%"
+                  << std::flush;
         m_lineOpen = true;
     } else {
         // Not a terminal: a plain line when an operation starts and at each

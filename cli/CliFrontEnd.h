@@ -26,7 +26,7 @@ public:
     bool HexReloaded = false;
 
     // --- IMessageBox ---
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;
 
     // --- IRunnerFrontEnd ---
     void SetStatusText(int stringId) override;

@@ -77,7 +77,8 @@ int CmdErase(CCliContext& ctx, const COperationOptions& options) {
     return run.Finish(status);
 }
 
-int CmdRead(CCliContext& ctx, const COperationOptions& options, const std::string& outFile, const std::string& region) {
+int CmdRead(CCliContext& ctx, const COperationOptions& options, const std::string& outFile,
+            const std::string& region) {
     if (region != "all" && region != "program" && region != "eeprom" && region != "config") {
         ctx.Error("--region must be all, program, eeprom or config");
         return kExitBadInput;

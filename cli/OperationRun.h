@@ -8,9 +8,9 @@
 #include "cli/OperationCommands.h"
 #include "cli/WriterSession.h"
 #include "image/HexFile.h"
-#include "sim/SimWriter.h"
 #include "ops/ImageCarry.h"
 #include "ops/Runner.h"
+#include "sim/SimWriter.h"
 #include "writer/Writer.h"
 
 #include <chrono>
@@ -41,8 +41,9 @@ public:
                 return kExitBadInput;
             }
             if (m_file.BadRecordCount > 0) {
-                m_ctx.err << "kvx3-cli: warning: " << m_file.BadRecordCount << " line(s) of '" << hexFile
-                          << "' are not sound Intel HEX records; they were applied as far as they could be read\n";
+                m_ctx.err
+                    << "kvx3-cli: warning: " << m_file.BadRecordCount << " line(s) of '" << hexFile
+                    << "' are not sound Intel HEX records; they were applied as far as they could be read\n";
             }
         }
         const int status = m_session.Open();
@@ -104,10 +105,11 @@ public:
         if (CSimWriter* sim = m_session.Sim()) {
             const CSimWriterCounters c = sim->Counters();
             char line[160];
-            std::snprintf(line, sizeof line,
-                          "simulated writer: %llu packets, %llu bytes out, %llu bytes in, %.3f s of writer time\n",
-                          static_cast<unsigned long long>(c.Packets), static_cast<unsigned long long>(c.BytesOut),
-                          static_cast<unsigned long long>(c.BytesIn), static_cast<double>(c.ElapsedUs) / 1e6);
+            std::snprintf(
+                line, sizeof line,
+                "simulated writer: %llu packets, %llu bytes out, %llu bytes in, %.3f s of writer time\n",
+                static_cast<unsigned long long>(c.Packets), static_cast<unsigned long long>(c.BytesOut),
+                static_cast<unsigned long long>(c.BytesIn), static_cast<double>(c.ElapsedUs) / 1e6);
             m_ctx.err << line;
         }
         return m_session.SaveChip() || status != kExitOk ? status : kExitBadInput;

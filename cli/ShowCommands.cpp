@@ -79,9 +79,10 @@ bool LoadFileIntoDevice(CCliContext& ctx, const std::string& path, CHexFile& hex
         return false;
     }
     if (hex.BadRecordCount > 0) {
-        ctx.err << "kvx3-cli: warning: " << hex.BadRecordCount << " line(s) of '" << path
-                << "' are not sound Intel HEX records (wrong checksum or malformed); they were applied as far as "
-                   "they could be read\n";
+        ctx.err
+            << "kvx3-cli: warning: " << hex.BadRecordCount << " line(s) of '" << path
+            << "' are not sound Intel HEX records (wrong checksum or malformed); they were applied as far as "
+               "they could be read\n";
     }
     ctx.Device.CopyProgram(hex);
     ctx.Device.CopyEeprom(hex);
@@ -114,20 +115,23 @@ void PrintDevice(CDeviceList& device, std::ostream& out) {
     const bool pic18 = device.CoreWidth == kCorePic18;
     out << "Device          " << device.DeviceName << '\n';
     out << "Core            "
-        << (pic18 ? "PIC18 (8-bit configuration)" : device.CoreWidth == kCoreMidRange ? "14-bit mid-range" : "none")
+        << (pic18                               ? "PIC18 (8-bit configuration)"
+            : device.CoreWidth == kCoreMidRange ? "14-bit mid-range"
+                                                : "none")
         << '\n';
-    out << "Program memory  " << device.ProgramSize << (pic18 ? " bytes" : " words") << " (" << device.ProgramBytes
-        << " bytes of image)\n";
+    out << "Program memory  " << device.ProgramSize << (pic18 ? " bytes" : " words") << " ("
+        << device.ProgramBytes << " bytes of image)\n";
     out << "EEPROM          " << device.EepromSize << " bytes\n";
     out << "Pins            " << device.PinCount << '\n';
     if (device.DeviceId == 0xFFFF) {
         out << "Device ID       none (not checked)\n";
     } else {
-        out << "Device ID       " << Hex(device.DeviceId, 4) << " mask " << Hex(device.DeviceIdMask, 4) << '\n';
+        out << "Device ID       " << Hex(device.DeviceId, 4) << " mask " << Hex(device.DeviceIdMask, 4)
+            << '\n';
     }
-    out << "Methods         entry " << device.EntryMode << ", write cycle " << device.WriteCycle << ", EEPROM "
-        << device.EepromMethod << ", block write " << device.BlockWrite << ", erase " << device.EraseMethod
-        << ", row " << device.WriteBlockBytes << " bytes\n";
+    out << "Methods         entry " << device.EntryMode << ", write cycle " << device.WriteCycle
+        << ", EEPROM " << device.EepromMethod << ", block write " << device.BlockWrite << ", erase "
+        << device.EraseMethod << ", row " << device.WriteBlockBytes << " bytes\n";
     out << "Calibration     ";
     if (device.CalFlag == 0) {
         out << "none\n";

@@ -26,7 +26,8 @@ std::string FormatTraceBytes(const uint8_t* data, size_t size) {
     return text;
 }
 
-CWriterSession::CWriterSession(CCliContext& ctx, const CWriterOptions& options) : m_ctx(ctx), m_options(options) {
+CWriterSession::CWriterSession(CCliContext& ctx, const CWriterOptions& options)
+    : m_ctx(ctx), m_options(options) {
     if (!m_options.SimChipFile.empty()) {
         m_options.Sim = true;
     }
@@ -38,7 +39,7 @@ CWriterSession::~CWriterSession() {
 
 int CWriterSession::Open() {
     if (m_options.Sim) {
-        const SimTiming timing = m_options.StrictTiming ? SimTiming::Strict : SimTiming::Typical;
+        const ESimTiming timing = m_options.StrictTiming ? ESimTiming::Strict : ESimTiming::Typical;
         std::unique_ptr<ISimChip> chip;
         const std::string& file = m_options.SimChipFile;
         if (!file.empty() && std::filesystem::exists(file)) {
@@ -63,7 +64,7 @@ int CWriterSession::Open() {
     m_writer = std::make_unique<CWriter>(*m_link);
     if (m_options.Trace) {
         std::ostream& err = m_ctx.err;
-        m_writer->SetTraceHook([&err](CWriter::TraceDirection, std::span<const uint8_t> bytes) {
+        m_writer->SetTraceHook([&err](CWriter::ETraceDirection, std::span<const uint8_t> bytes) {
             err << FormatTraceBytes(bytes.data(), bytes.size()) << '\n';
         });
     }

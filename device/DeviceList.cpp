@@ -121,7 +121,7 @@ bool CDeviceList::OpenList(std::string& text) {
     std::string bytes;
     if (!ReadFileBytes(ListPath, bytes)) {
         if (m_pMessages != nullptr) {
-            m_pMessages->Show(kMsgDeviceListMissing, MsgIcon::Stop, MsgButtons::Ok);
+            m_pMessages->Show(kMsgDeviceListMissing, EMsgIcon::Stop, EMsgButtons::Ok);
         }
         return false;
     }
@@ -207,7 +207,8 @@ void CDeviceList::ApplyEntry(const std::string& lineText) {
     // Row size: a mid-range latch row is at least one word and at most what
     // the row packet holds; a PIC18 buffer at most 64 bytes (see Bounds.h).
     if (CoreWidth == kCoreMidRange) {
-        WriteBlockBytes = static_cast<int32_t>(std::clamp<int64_t>(rowBytes, 2, bounds::kMaxMidRangeRowBytes));
+        WriteBlockBytes =
+            static_cast<int32_t>(std::clamp<int64_t>(rowBytes, 2, bounds::kMaxMidRangeRowBytes));
     } else {
         WriteBlockBytes = static_cast<int32_t>(std::clamp<int64_t>(rowBytes, 0, bounds::kMaxPic18RowBytes));
     }
@@ -218,7 +219,8 @@ void CDeviceList::ApplyEntry(const std::string& lineText) {
     AllocEeprom();
     // The calibration word must lie inside program memory; an address beyond
     // it means the entry has none there.
-    if (CalAddress < 0 || (CalAddress != 0 && 2ULL * static_cast<uint32_t>(CalAddress) + 1 >= ProgramData.size())) {
+    if (CalAddress < 0 ||
+        (CalAddress != 0 && 2ULL * static_cast<uint32_t>(CalAddress) + 1 >= ProgramData.size())) {
         CalAddress = 0;
     }
 }

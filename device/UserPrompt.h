@@ -4,13 +4,13 @@
 
 #include <string>
 
-enum class MsgIcon { Stop, Error, Exclamation, Information };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgResult { Ok, Yes, No };
+enum class EMsgIcon { Stop, Error, Exclamation, Information };
+enum class EMsgButtons { Ok, YesNo };
+enum class EMsgResult { Ok, Yes, No };
 
 class IMessageBox {
 public:
     virtual ~IMessageBox() = default;
     // Shows a modal message and returns the button the user chose.
-    virtual MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) = 0;
+    virtual EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) = 0;
 };

@@ -16,7 +16,8 @@ void Feed(CHexFile& hex, const std::string& text) {
     CHexFile copy;
     copy.AssignFrom(hex);
     copy.ReadRecords(again);
-    if (copy.BadRecordCount != 0 || copy.ProgramData != hex.ProgramData || copy.EepromData != hex.EepromData) {
+    if (copy.BadRecordCount != 0 || copy.ProgramData != hex.ProgramData ||
+        copy.EepromData != hex.EepromData) {
         __builtin_trap();
     }
 }

@@ -168,7 +168,7 @@ bool CHexFile::CheckHexChanged(IMessageBox& prompt) {
     if (GetFileStatus(FilePath) == FileStatus) {
         return false;
     }
-    if (prompt.Show(kMsgHexChanged, MsgIcon::Exclamation, MsgButtons::YesNo) != MsgResult::Yes) {
+    if (prompt.Show(kMsgHexChanged, EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes) {
         return false;
     }
     const std::string path = FilePath;

@@ -105,7 +105,7 @@ bool CRunner::CheckDeviceId() {
     }
     m_nSequence = SEQ_NONE;
     m_front.EnableControls(true);
-    m_front.Show(kMsgDeviceIdMismatch, MsgIcon::Error, MsgButtons::Ok);
+    m_front.Show(kMsgDeviceIdMismatch, EMsgIcon::Error, EMsgButtons::Ok);
     return false;
 }
 

@@ -207,7 +207,7 @@ bool CRunner::ProgramStep(int step) {
             (void)m_writer.WriteConfig(true);
         }
         if (options.m_bComplate) {
-            m_front.Show(kMsgCompleted, MsgIcon::Information, MsgButtons::Ok);
+            m_front.Show(kMsgCompleted, EMsgIcon::Information, EMsgButtons::Ok);
         }
         return true;
     }

@@ -13,7 +13,7 @@ bool IsRead(int code) {
 
 } // namespace
 
-CMidRangeChip::CMidRangeChip(const CMidDevice& device, const CMidFamily& family, SimTiming timing)
+CMidRangeChip::CMidRangeChip(const CMidDevice& device, const CMidFamily& family, ESimTiming timing)
     : m_device(device), m_family(family), m_timing(timing) {
     InitBlank();
     ResetLatches();
@@ -40,7 +40,7 @@ void CMidRangeChip::SetProgrammingMode(bool on, uint64_t nowUs) {
     m_dataLoaded = false;
     m_eeLatch = 0xFF;
     m_dataSelected = false;
-    m_armed = Armed::None;
+    m_armed = EArmed::None;
     m_setupStep = 0;
     m_cycle = Cycle{};
 }
@@ -85,7 +85,7 @@ uint16_t CMidRangeChip::MidRead(uint8_t command, uint64_t nowUs) {
         return 0xFFFF;
     }
     FinishCycle(nowUs, code);
-    m_armed = Armed::None;
+    m_armed = EArmed::None;
     m_setupStep = 0;
     const uint16_t value = code == kReadProgram ? ReadProgramSpace(m_pc) : ReadDataSpace(m_pc);
     // Start bit and stop bit around the 14 data bits.
@@ -127,9 +127,9 @@ int CMidRangeChip::Decode(uint8_t command) const {
     case kBulkData:
         return data ? code : -1;
     case kBegin:
-        return m_family.Command08 != CMidCommand08::Undefined ? code : -1;
+        return m_family.Command08 != EMidCommand08::Undefined ? code : -1;
     case kBeginProgramOnly:
-        return m_family.Command18 != CMidCommand18::None ? code : -1;
+        return m_family.Command18 != EMidCommand18::None ? code : -1;
     case kSetup1:
     case kSetup2:
         return m_family.HasSetupErase ? code : -1;
@@ -161,7 +161,7 @@ void CMidRangeChip::FinishCycle(uint64_t nowUs, int code) {
         } else {
             m_counters.CyclesTooShort++;
         }
-        const bool rowCycle = cycle.Kind == CycleKind::ProgramRow || cycle.Kind == CycleKind::ProgramIdRow;
+        const bool rowCycle = cycle.Kind == ECycleKind::ProgramRow || cycle.Kind == ECycleKind::ProgramIdRow;
         if (rowCycle && m_family.ResetLatchesAfterCycle) {
             ResetLatches();
         }
@@ -174,9 +174,9 @@ void CMidRangeChip::FinishCycle(uint64_t nowUs, int code) {
 void CMidRangeChip::Execute(int code, uint16_t word, uint64_t nowUs) {
     // The bulk-erase selections of the older parts hold only until the next
     // command; 0x01 then 0x07 must come back to back before 0x08.
-    const Armed armed = m_armed;
+    const EArmed armed = m_armed;
     const int setup = m_setupStep;
-    m_armed = Armed::None;
+    m_armed = EArmed::None;
     m_setupStep = 0;
     switch (code) {
     case kLoadConfig:
@@ -197,7 +197,7 @@ void CMidRangeChip::Execute(int code, uint16_t word, uint64_t nowUs) {
         m_armed = armed;
         m_setupStep = setup;
         BeginCommand08(nowUs);
-        m_armed = Armed::None;
+        m_armed = EArmed::None;
         m_setupStep = 0;
         return;
     case kBeginProgramOnly:
@@ -210,7 +210,7 @@ void CMidRangeChip::Execute(int code, uint16_t word, uint64_t nowUs) {
         BeginBulk(true, nowUs);
         return;
     case kChipErase:
-        Start(CycleKind::ChipErase, false, m_family.ChipErase, nowUs);
+        Start(ECycleKind::ChipErase, false, m_family.ChipErase, nowUs);
         return;
     case kSetup1:
         m_setupStep = 1;
@@ -222,7 +222,7 @@ void CMidRangeChip::Execute(int code, uint16_t word, uint64_t nowUs) {
         break;
     }
     if (m_family.RowEraseCommand != 0 && code == m_family.RowEraseCommand) {
-        Start(CycleKind::EraseRow, false, m_family.RowErase, nowUs);
+        Start(ECycleKind::EraseRow, false, m_family.RowErase, nowUs);
         m_cycle.Word = m_family.RowEraseWords;
     }
     // End Programming has done its work in FinishCycle.
@@ -244,91 +244,91 @@ void CMidRangeChip::LoadWord(uint16_t word) {
 }
 
 void CMidRangeChip::BeginCommand08(uint64_t nowUs) {
-    if (m_armed != Armed::None) {
-        Start(m_armed == Armed::Data ? CycleKind::BulkData : CycleKind::BulkProgram, false,
+    if (m_armed != EArmed::None) {
+        Start(m_armed == EArmed::Data ? ECycleKind::BulkData : ECycleKind::BulkProgram, false,
               m_family.BulkErase, nowUs);
         return;
     }
     if (m_setupStep == 2) {
-        Start(CycleKind::SetupErase, false, m_family.BulkErase, nowUs);
+        Start(ECycleKind::SetupErase, false, m_family.BulkErase, nowUs);
         return;
     }
     switch (m_family.Command08) {
-    case CMidCommand08::EraseProgram:
+    case EMidCommand08::EraseProgram:
         StartProgram(true, false, m_dataSelected ? m_family.ProgramData : m_family.Program, nowUs);
         return;
-    case CMidCommand08::Program:
+    case EMidCommand08::Program:
         // Data EEPROM erases the byte itself before it writes; flash does not.
         StartProgram(m_dataSelected, false, m_dataSelected ? m_family.ProgramData : m_family.Program, nowUs);
         return;
-    case CMidCommand08::ProgramExternal:
+    case EMidCommand08::ProgramExternal:
         StartProgram(false, true, m_family.Program, nowUs);
         return;
-    case CMidCommand08::EraseRowExternal:
+    case EMidCommand08::EraseRowExternal:
         if (m_dataSelected) {
-            Start(CycleKind::EraseDataByte, true, m_family.RowErase, nowUs);
+            Start(ECycleKind::EraseDataByte, true, m_family.RowErase, nowUs);
         } else if (m_pc < kConfigSpace) {
-            Start(CycleKind::EraseRow, true, m_family.RowErase, nowUs);
+            Start(ECycleKind::EraseRow, true, m_family.RowErase, nowUs);
             m_cycle.Word = m_family.RowEraseWords;
         } else {
             // Configuration words take no row erase; the cycle has no target.
-            Start(CycleKind::EraseNothing, true, m_family.RowErase, nowUs);
+            Start(ECycleKind::EraseNothing, true, m_family.RowErase, nowUs);
         }
         return;
-    case CMidCommand08::Undefined:
+    case EMidCommand08::Undefined:
         return;
     }
 }
 
 void CMidRangeChip::BeginCommand18(uint64_t nowUs) {
-    const bool external = m_family.Command18 == CMidCommand18::ProgramExternal;
+    const bool external = m_family.Command18 == EMidCommand18::ProgramExternal;
     StartProgram(false, external, m_family.ProgramOnly, nowUs);
 }
 
 void CMidRangeChip::BeginBulk(bool data, uint64_t nowUs) {
     switch (m_family.Bulk) {
-    case CMidBulkStyle::SelfTimed:
-        Start(data ? CycleKind::BulkData : CycleKind::BulkProgram, false, m_family.BulkErase, nowUs);
+    case EMidBulkStyle::SelfTimed:
+        Start(data ? ECycleKind::BulkData : ECycleKind::BulkProgram, false, m_family.BulkErase, nowUs);
         return;
-    case CMidBulkStyle::ArmedByBegin:
-        m_armed = data ? Armed::Data : Armed::Program;
+    case EMidBulkStyle::ArmedByBegin:
+        m_armed = data ? EArmed::Data : EArmed::Program;
         return;
-    case CMidBulkStyle::ExternallyTimed:
-        Start(data ? CycleKind::BulkData : CycleKind::BulkProgram, true, m_family.BulkErase, nowUs);
+    case EMidBulkStyle::ExternallyTimed:
+        Start(data ? ECycleKind::BulkData : ECycleKind::BulkProgram, true, m_family.BulkErase, nowUs);
         return;
-    case CMidBulkStyle::ChipEraseCommand:
-        Start(CycleKind::ChipErase, false, m_family.ChipErase, nowUs);
+    case EMidBulkStyle::ChipEraseCommand:
+        Start(ECycleKind::ChipErase, false, m_family.ChipErase, nowUs);
         return;
     }
 }
 
 // A program cycle on whatever the PC and the last load select.
 void CMidRangeChip::StartProgram(bool replace, bool external, const CMidCycleTime& time, uint64_t nowUs) {
-    CycleKind kind = CycleKind::ProgramConfig;
+    ECycleKind kind = ECycleKind::ProgramConfig;
     if (m_dataSelected) {
-        kind = CycleKind::ProgramData;
+        kind = ECycleKind::ProgramData;
     } else if (m_pc < kConfigSpace) {
-        kind = CycleKind::ProgramRow;
+        kind = ECycleKind::ProgramRow;
     } else if (m_family.IdsUseLatches && m_pc < kConfigSpace + 4) {
-        kind = CycleKind::ProgramIdRow;
+        kind = ECycleKind::ProgramIdRow;
     }
     Start(kind, external, time, nowUs);
     m_cycle.Replace = replace;
-    if (kind == CycleKind::ProgramConfig && m_family.ConfigRewritable && m_pc >= kConfigSpace + 7) {
+    if (kind == ECycleKind::ProgramConfig && m_family.ConfigRewritable && m_pc >= kConfigSpace + 7) {
         m_cycle.Replace = true;
     }
     m_cycle.Row = m_latch;
     m_cycle.Loaded = m_loaded;
-    if (kind == CycleKind::ProgramData) {
+    if (kind == ECycleKind::ProgramData) {
         m_cycle.Word = m_eeLatch;
         m_cycle.Loaded = 1;
-    } else if (kind == CycleKind::ProgramConfig) {
+    } else if (kind == ECycleKind::ProgramConfig) {
         m_cycle.Word = m_dataLatch;
         m_cycle.Loaded = m_dataLoaded ? 1 : 0;
     }
 }
 
-void CMidRangeChip::Start(CycleKind kind, bool external, const CMidCycleTime& time, uint64_t nowUs) {
+void CMidRangeChip::Start(ECycleKind kind, bool external, const CMidCycleTime& time, uint64_t nowUs) {
     m_cycle = Cycle{};
     m_cycle.Active = true;
     m_cycle.Kind = kind;
@@ -340,7 +340,7 @@ void CMidRangeChip::Start(CycleKind kind, bool external, const CMidCycleTime& ti
 }
 
 uint32_t CMidRangeChip::Need(const CMidCycleTime& time) const {
-    return m_timing == SimTiming::Strict ? time.MaximumUs : time.TypicalUs;
+    return m_timing == ESimTiming::Strict ? time.MaximumUs : time.TypicalUs;
 }
 
 void CMidRangeChip::ResetLatches() {
@@ -350,7 +350,7 @@ void CMidRangeChip::ResetLatches() {
 
 // --- factories ---
 
-std::unique_ptr<CMidRangeChip> MakeMidRangeChip(const std::string& name, SimTiming timing) {
+std::unique_ptr<CMidRangeChip> MakeMidRangeChip(const std::string& name, ESimTiming timing) {
     const CMidDevice* device = FindMidDevice(name);
     if (device == nullptr) {
         return nullptr;
@@ -362,6 +362,6 @@ std::unique_ptr<CMidRangeChip> MakeMidRangeChip(const std::string& name, SimTimi
     return std::make_unique<CMidRangeChip>(*device, *family, timing);
 }
 
-std::unique_ptr<ISimChip> MakeMidRangeSimChip(const std::string& name, SimTiming timing) {
+std::unique_ptr<ISimChip> MakeMidRangeSimChip(const std::string& name, ESimTiming timing) {
     return MakeMidRangeChip(name, timing);
 }

@@ -39,13 +39,13 @@
 #include <string>
 #include <vector>
 
-enum class CMidRegion { Program, Eeprom, UserId, Config, Calibration };
+enum class EMidRegion { Program, Eeprom, UserId, Config, Calibration };
 
 class CMidRangeChip : public ISimChip {
 public:
     // A blank chip: program memory 0x3FFF, EEPROM 0xFF, user IDs 0x3FFF,
     // configuration erased, factory calibration and device ID in place.
-    CMidRangeChip(const CMidDevice& device, const CMidFamily& family, SimTiming timing);
+    CMidRangeChip(const CMidDevice& device, const CMidFamily& family, ESimTiming timing);
 
     std::string Name() const override { return m_device.Name; }
     int CoreWidth() const override { return 14; }
@@ -69,19 +69,19 @@ public:
     // --- model facts and test access ---
     const CMidDevice& Device() const { return m_device; }
     const CMidFamily& Family() const { return m_family; }
-    SimTiming Timing() const { return m_timing; }
-    void SetTiming(SimTiming timing) { m_timing = timing; }
+    ESimTiming Timing() const { return m_timing; }
+    void SetTiming(ESimTiming timing) { m_timing = timing; }
     uint16_t Address() const { return m_pc; }
     bool CycleRunning() const { return m_cycle.Active; }
 
-    size_t RegionSize(CMidRegion region) const;
+    size_t RegionSize(EMidRegion region) const;
     // The value a cell holds (configuration words as they read, unimplemented
     // bits included); protection does not hide it. 0xFFFF outside the region.
-    uint16_t Peek(CMidRegion region, size_t index) const;
+    uint16_t Peek(EMidRegion region, size_t index) const;
     // Sets a cell as a fixture would; false outside the region.
-    bool Poke(CMidRegion region, size_t index, uint16_t value);
+    bool Poke(EMidRegion region, size_t index, uint16_t value);
     // How often programming cycles have written the cell (erases not counted).
-    uint32_t WritesAt(CMidRegion region, size_t index) const;
+    uint32_t WritesAt(EMidRegion region, size_t index) const;
     uint64_t TotalWrites() const;
 
     bool CodeProtected() const;
@@ -91,10 +91,10 @@ public:
     // Fault: the chip reports this word at 0x2006.
     void SetDeviceIdWord(uint16_t word) { m_deviceId = static_cast<uint16_t>(word & 0x3FFF); }
     // Fault: the cell keeps its value through every program and erase cycle.
-    bool SetStuckCell(CMidRegion region, size_t index, bool stuck = true);
+    bool SetStuckCell(EMidRegion region, size_t index, bool stuck = true);
 
 private:
-    enum class CycleKind {
+    enum class ECycleKind {
         ProgramRow,
         ProgramIdRow,
         ProgramConfig,
@@ -109,7 +109,7 @@ private:
     };
     struct Cycle {
         bool Active = false;
-        CycleKind Kind = CycleKind::EraseNothing;
+        ECycleKind Kind = ECycleKind::EraseNothing;
         bool External = false;
         bool Replace = false; // erase before write
         uint64_t StartUs = 0;
@@ -125,8 +125,8 @@ private:
         std::vector<uint32_t> Writes;
         std::vector<uint8_t> Stuck;
     };
-    enum class Armed { None, Program, Data };
-    enum Code : int {
+    enum class EArmed { None, Program, Data };
+    enum : int {
         kLoadConfig = 0x00,
         kSetup1 = 0x01,
         kLoadProgram = 0x02,
@@ -152,20 +152,20 @@ private:
     void BeginCommand18(uint64_t nowUs);
     void BeginBulk(bool data, uint64_t nowUs);
     void StartProgram(bool replace, bool external, const CMidCycleTime& time, uint64_t nowUs);
-    void Start(CycleKind kind, bool external, const CMidCycleTime& time, uint64_t nowUs);
+    void Start(ECycleKind kind, bool external, const CMidCycleTime& time, uint64_t nowUs);
     uint32_t Need(const CMidCycleTime& time) const;
     void ResetLatches();
 
     // memory (MidRangeChipMemory.cpp)
     void InitBlank();
-    Cells* RegionCells(CMidRegion region);
-    const Cells* RegionCells(CMidRegion region) const;
-    uint16_t CellMask(CMidRegion region, size_t index) const;
-    uint16_t ErasedValue(CMidRegion region, size_t index) const;
-    void WriteCell(CMidRegion region, size_t index, uint16_t value, bool replace, bool counted);
-    void EraseCell(CMidRegion region, size_t index);
-    void EraseRegion(CMidRegion region);
-    bool ConfigAddress(uint16_t pc, CMidRegion& region, size_t& index) const;
+    Cells* RegionCells(EMidRegion region);
+    const Cells* RegionCells(EMidRegion region) const;
+    uint16_t CellMask(EMidRegion region, size_t index) const;
+    uint16_t ErasedValue(EMidRegion region, size_t index) const;
+    void WriteCell(EMidRegion region, size_t index, uint16_t value, bool replace, bool counted);
+    void EraseCell(EMidRegion region, size_t index);
+    void EraseRegion(EMidRegion region);
+    bool ConfigAddress(uint16_t pc, EMidRegion& region, size_t& index) const;
     uint16_t ReadProgramSpace(uint16_t pc) const;
     uint16_t ReadDataSpace(uint16_t pc) const;
     void ApplyCycle(const Cycle& cycle);
@@ -177,7 +177,7 @@ private:
 
     const CMidDevice& m_device;
     const CMidFamily& m_family;
-    SimTiming m_timing;
+    ESimTiming m_timing;
     CSimChipCounters m_counters;
 
     Cells m_program, m_eeprom, m_userId, m_config, m_calibration;
@@ -191,11 +191,11 @@ private:
     bool m_dataLoaded = false;
     uint16_t m_eeLatch = 0xFF;
     bool m_dataSelected = false; // the last load was Load Data for Data Memory
-    Armed m_armed = Armed::None;
+    EArmed m_armed = EArmed::None;
     int m_setupStep = 0; // 0x01 then 0x07 seen
     Cycle m_cycle;
 };
 
 // A blank chip of a catalogue name, or nullptr for a name the table lacks.
-std::unique_ptr<CMidRangeChip> MakeMidRangeChip(const std::string& name, SimTiming timing);
-std::unique_ptr<ISimChip> MakeMidRangeSimChip(const std::string& name, SimTiming timing);
+std::unique_ptr<CMidRangeChip> MakeMidRangeChip(const std::string& name, ESimTiming timing);
+std::unique_ptr<ISimChip> MakeMidRangeSimChip(const std::string& name, ESimTiming timing);

@@ -8,13 +8,13 @@
 namespace {
 
 struct RegionName {
-    CMidRegion Region;
+    EMidRegion Region;
     const char* Name;
 };
 constexpr RegionName kRegions[] = {
-    {CMidRegion::Program, "program"},         {CMidRegion::Eeprom, "eeprom"},
-    {CMidRegion::UserId, "userid"},           {CMidRegion::Config, "config"},
-    {CMidRegion::Calibration, "calibration"},
+    {EMidRegion::Program, "program"},         {EMidRegion::Eeprom, "eeprom"},
+    {EMidRegion::UserId, "userid"},           {EMidRegion::Config, "config"},
+    {EMidRegion::Calibration, "calibration"},
 };
 
 std::string Hex(uint32_t value, int digits) {
@@ -35,7 +35,7 @@ bool CMidRangeChip::SaveToFile(const std::string& path) const {
     out << "deviceid " << Hex(m_deviceId, 4) << "\n";
     for (const RegionName& r : kRegions) {
         const Cells* cells = RegionCells(r.Region);
-        const int digits = r.Region == CMidRegion::Eeprom ? 2 : 4;
+        const int digits = r.Region == EMidRegion::Eeprom ? 2 : 4;
         out << r.Name << " " << cells->Value.size() << "\n";
         for (size_t i = 0; i < cells->Value.size(); ++i) {
             out << Hex(cells->Value[i], digits)
@@ -80,12 +80,12 @@ bool CMidRangeChip::LoadFromFile(const std::string& path) {
         if (which == 5 || have[which]) {
             return false;
         }
-        const CMidRegion region = kRegions[which].Region;
+        const EMidRegion region = kRegions[which].Region;
         uint32_t count = 0;
         if (!TakeCount(w, pos, 0xFFFF, count) || count != RegionSize(region)) {
             return false;
         }
-        const uint32_t maxValue = region == CMidRegion::Eeprom ? 0xFF : 0x3FFF;
+        const uint32_t maxValue = region == EMidRegion::Eeprom ? 0xFF : 0x3FFF;
         values[which].reserve(count);
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t v = 0;

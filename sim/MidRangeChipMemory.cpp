@@ -24,7 +24,7 @@ void CMidRangeChip::InitBlank() {
     Resize(m_userId.Value, m_userId.Writes, m_userId.Stuck, 4, 0x3FFF);
     Resize(m_config.Value, m_config.Writes, m_config.Stuck, d.ConfigCount, 0x3FFF);
     for (size_t i = 0; i < m_config.Value.size(); ++i) {
-        m_config.Value[i] = ErasedValue(CMidRegion::Config, i);
+        m_config.Value[i] = ErasedValue(EMidRegion::Config, i);
     }
     // Factory calibration: the band-gap bits in the configuration word, the
     // OSCCAL RETLW in the last program word, the calibration word.
@@ -38,49 +38,49 @@ void CMidRangeChip::InitBlank() {
     m_deviceId = d.DeviceIdWord;
 }
 
-CMidRangeChip::Cells* CMidRangeChip::RegionCells(CMidRegion region) {
+CMidRangeChip::Cells* CMidRangeChip::RegionCells(EMidRegion region) {
     return const_cast<Cells*>(static_cast<const CMidRangeChip*>(this)->RegionCells(region));
 }
 
-const CMidRangeChip::Cells* CMidRangeChip::RegionCells(CMidRegion region) const {
+const CMidRangeChip::Cells* CMidRangeChip::RegionCells(EMidRegion region) const {
     switch (region) {
-    case CMidRegion::Program:
+    case EMidRegion::Program:
         return &m_program;
-    case CMidRegion::Eeprom:
+    case EMidRegion::Eeprom:
         return &m_eeprom;
-    case CMidRegion::UserId:
+    case EMidRegion::UserId:
         return &m_userId;
-    case CMidRegion::Config:
+    case EMidRegion::Config:
         return &m_config;
-    case CMidRegion::Calibration:
+    case EMidRegion::Calibration:
         return &m_calibration;
     }
     return nullptr;
 }
 
-size_t CMidRangeChip::RegionSize(CMidRegion region) const {
+size_t CMidRangeChip::RegionSize(EMidRegion region) const {
     const Cells* cells = RegionCells(region);
     return cells != nullptr ? cells->Value.size() : 0;
 }
 
-uint16_t CMidRangeChip::CellMask(CMidRegion region, size_t index) const {
-    if (region == CMidRegion::Eeprom) {
+uint16_t CMidRangeChip::CellMask(EMidRegion region, size_t index) const {
+    if (region == EMidRegion::Eeprom) {
         return 0xFF;
     }
-    if (region == CMidRegion::Config && index < 2) {
+    if (region == EMidRegion::Config && index < 2) {
         return m_device.ConfigImplemented[index];
     }
     return 0x3FFF;
 }
 
-uint16_t CMidRangeChip::ErasedValue(CMidRegion region, size_t index) const {
-    if (region == CMidRegion::Config && index < 2) {
+uint16_t CMidRangeChip::ErasedValue(EMidRegion region, size_t index) const {
+    if (region == EMidRegion::Config && index < 2) {
         return static_cast<uint16_t>(m_device.ConfigImplemented[index] | m_device.ConfigReadOnes[index]);
     }
-    return region == CMidRegion::Eeprom ? 0xFF : 0x3FFF;
+    return region == EMidRegion::Eeprom ? 0xFF : 0x3FFF;
 }
 
-uint16_t CMidRangeChip::Peek(CMidRegion region, size_t index) const {
+uint16_t CMidRangeChip::Peek(EMidRegion region, size_t index) const {
     const Cells* cells = RegionCells(region);
     if (cells == nullptr || index >= cells->Value.size()) {
         return 0xFFFF;
@@ -88,7 +88,7 @@ uint16_t CMidRangeChip::Peek(CMidRegion region, size_t index) const {
     return cells->Value[index];
 }
 
-bool CMidRangeChip::Poke(CMidRegion region, size_t index, uint16_t value) {
+bool CMidRangeChip::Poke(EMidRegion region, size_t index, uint16_t value) {
     Cells* cells = RegionCells(region);
     if (cells == nullptr || index >= cells->Value.size()) {
         return false;
@@ -99,7 +99,7 @@ bool CMidRangeChip::Poke(CMidRegion region, size_t index, uint16_t value) {
     return true;
 }
 
-uint32_t CMidRangeChip::WritesAt(CMidRegion region, size_t index) const {
+uint32_t CMidRangeChip::WritesAt(EMidRegion region, size_t index) const {
     const Cells* cells = RegionCells(region);
     if (cells == nullptr || index >= cells->Writes.size()) {
         return 0;
@@ -117,7 +117,7 @@ uint64_t CMidRangeChip::TotalWrites() const {
     return total;
 }
 
-bool CMidRangeChip::SetStuckCell(CMidRegion region, size_t index, bool stuck) {
+bool CMidRangeChip::SetStuckCell(EMidRegion region, size_t index, bool stuck) {
     Cells* cells = RegionCells(region);
     if (cells == nullptr || index >= cells->Stuck.size()) {
         return false;
@@ -139,7 +139,7 @@ bool CMidRangeChip::DataProtected() const {
 // A program cycle on one cell: erase-then-write replaces the value, a
 // program-only cycle can only clear bits. Unimplemented bits keep reading as
 // they always do.
-void CMidRangeChip::WriteCell(CMidRegion region, size_t index, uint16_t value, bool replace, bool counted) {
+void CMidRangeChip::WriteCell(EMidRegion region, size_t index, uint16_t value, bool replace, bool counted) {
     Cells* cells = RegionCells(region);
     if (cells == nullptr || index >= cells->Value.size()) {
         return;
@@ -153,7 +153,7 @@ void CMidRangeChip::WriteCell(CMidRegion region, size_t index, uint16_t value, b
     const uint16_t mask = CellMask(region, index);
     const uint16_t old = cells->Value[index];
     uint16_t written = replace ? value : static_cast<uint16_t>(old & value);
-    if (region == CMidRegion::Config && index == 0) {
+    if (region == EMidRegion::Config && index == 0) {
         // No program cycle lifts code protection: CP and CPD bits only go
         // back to 1 with an erase of the whole configuration word.
         const uint16_t guard = static_cast<uint16_t>(m_device.ProtectMask | m_device.DataProtectMask);
@@ -162,7 +162,7 @@ void CMidRangeChip::WriteCell(CMidRegion region, size_t index, uint16_t value, b
     cells->Value[index] = static_cast<uint16_t>((old & ~mask) | (written & mask));
 }
 
-void CMidRangeChip::EraseCell(CMidRegion region, size_t index) {
+void CMidRangeChip::EraseCell(EMidRegion region, size_t index) {
     Cells* cells = RegionCells(region);
     if (cells == nullptr || index >= cells->Value.size() || cells->Stuck[index] != 0) {
         return;
@@ -170,7 +170,7 @@ void CMidRangeChip::EraseCell(CMidRegion region, size_t index) {
     cells->Value[index] = ErasedValue(region, index);
 }
 
-void CMidRangeChip::EraseRegion(CMidRegion region) {
+void CMidRangeChip::EraseRegion(EMidRegion region) {
     for (size_t i = 0; i < RegionSize(region); ++i) {
         EraseCell(region, i);
     }
@@ -178,19 +178,19 @@ void CMidRangeChip::EraseRegion(CMidRegion region) {
 
 // Which configuration-space cell the PC names; false for the reserved words,
 // the device ID and unimplemented addresses.
-bool CMidRangeChip::ConfigAddress(uint16_t pc, CMidRegion& region, size_t& index) const {
+bool CMidRangeChip::ConfigAddress(uint16_t pc, EMidRegion& region, size_t& index) const {
     if (pc >= kConfigSpace && pc < kConfigSpace + 4) {
-        region = CMidRegion::UserId;
+        region = EMidRegion::UserId;
         index = pc - kConfigSpace;
         return true;
     }
     if (pc >= kConfigAddress && pc < kConfigAddress + m_device.ConfigCount) {
-        region = CMidRegion::Config;
+        region = EMidRegion::Config;
         index = pc - kConfigAddress;
         return true;
     }
     if (m_device.CalibrationAddress != 0 && pc == m_device.CalibrationAddress) {
-        region = CMidRegion::Calibration;
+        region = EMidRegion::Calibration;
         index = 0;
         return true;
     }
@@ -212,7 +212,7 @@ uint16_t CMidRangeChip::ReadProgramSpace(uint16_t pc) const {
     if (pc == kDeviceIdAddress) {
         return m_deviceId;
     }
-    CMidRegion region = CMidRegion::UserId;
+    EMidRegion region = EMidRegion::UserId;
     size_t index = 0;
     if (ConfigAddress(pc, region, index)) {
         return Peek(region, index);
@@ -232,7 +232,7 @@ uint16_t CMidRangeChip::ReadDataSpace(uint16_t pc) const {
 
 void CMidRangeChip::ApplyCycle(const Cycle& c) {
     switch (c.Kind) {
-    case CycleKind::ProgramRow: {
+    case ECycleKind::ProgramRow: {
         if (m_program.Value.empty()) {
             return;
         }
@@ -240,48 +240,48 @@ void CMidRangeChip::ApplyCycle(const Cycle& c) {
         const size_t base = static_cast<size_t>(c.Pc & 0x1FFF) & ~static_cast<size_t>(latches - 1);
         for (unsigned i = 0; i < latches; ++i) {
             const bool loaded = (c.Loaded >> i & 1u) != 0;
-            WriteCell(CMidRegion::Program, (base + i) % m_program.Value.size(), c.Row[i], c.Replace, loaded);
+            WriteCell(EMidRegion::Program, (base + i) % m_program.Value.size(), c.Row[i], c.Replace, loaded);
         }
         return;
     }
-    case CycleKind::ProgramIdRow:
+    case ECycleKind::ProgramIdRow:
         for (unsigned i = 0; i < 4; ++i) {
-            WriteCell(CMidRegion::UserId, i, c.Row[i], c.Replace, (c.Loaded >> i & 1u) != 0);
+            WriteCell(EMidRegion::UserId, i, c.Row[i], c.Replace, (c.Loaded >> i & 1u) != 0);
         }
         return;
-    case CycleKind::ProgramConfig: {
-        CMidRegion region = CMidRegion::UserId;
+    case ECycleKind::ProgramConfig: {
+        EMidRegion region = EMidRegion::UserId;
         size_t index = 0;
         if (ConfigAddress(c.Pc, region, index)) {
             WriteCell(region, index, c.Word, c.Replace, c.Loaded != 0);
         }
         return;
     }
-    case CycleKind::ProgramData:
+    case ECycleKind::ProgramData:
         if (!m_eeprom.Value.empty()) {
-            WriteCell(CMidRegion::Eeprom, c.Pc % m_eeprom.Value.size(), c.Word, c.Replace, true);
+            WriteCell(EMidRegion::Eeprom, c.Pc % m_eeprom.Value.size(), c.Word, c.Replace, true);
         }
         return;
-    case CycleKind::EraseRow:
+    case ECycleKind::EraseRow:
         ApplyRowErase(c.Pc, c.Word);
         return;
-    case CycleKind::EraseDataByte:
+    case ECycleKind::EraseDataByte:
         if (!m_eeprom.Value.empty()) {
-            EraseCell(CMidRegion::Eeprom, c.Pc % m_eeprom.Value.size());
+            EraseCell(EMidRegion::Eeprom, c.Pc % m_eeprom.Value.size());
         }
         return;
-    case CycleKind::EraseNothing:
+    case ECycleKind::EraseNothing:
         return;
-    case CycleKind::BulkProgram:
+    case ECycleKind::BulkProgram:
         ApplyBulkProgram(c.Pc);
         return;
-    case CycleKind::BulkData:
+    case ECycleKind::BulkData:
         ApplyBulkData();
         return;
-    case CycleKind::ChipErase:
+    case ECycleKind::ChipErase:
         ApplyChipErase(c.Pc);
         return;
-    case CycleKind::SetupErase:
+    case ECycleKind::SetupErase:
         ApplySetupErase(c);
         return;
     }
@@ -299,21 +299,21 @@ void CMidRangeChip::ApplyBulkProgram(uint16_t pc) {
     }
     const bool inConfig = pc >= kConfigSpace;
     const bool dataWasProtected = DataProtected();
-    EraseRegion(CMidRegion::Program);
+    EraseRegion(EMidRegion::Program);
     const bool eraseConfig =
-        m_family.Bulk == CMidBulkStyle::SelfTimed && (inConfig || m_family.BulkFromProgramErasesConfig);
+        m_family.Bulk == EMidBulkStyle::SelfTimed && (inConfig || m_family.BulkFromProgramErasesConfig);
     if (!eraseConfig) {
         return;
     }
-    EraseRegion(CMidRegion::Config);
+    EraseRegion(EMidRegion::Config);
     if (inConfig) {
-        EraseRegion(CMidRegion::UserId);
+        EraseRegion(EMidRegion::UserId);
         if (m_device.CalibrationAddress != 0 && pc >= m_device.CalibrationAddress) {
-            EraseRegion(CMidRegion::Calibration);
+            EraseRegion(EMidRegion::Calibration);
         }
     }
     if (m_family.BulkClearsProtectedData && dataWasProtected) {
-        EraseRegion(CMidRegion::Eeprom);
+        EraseRegion(EMidRegion::Eeprom);
     }
 }
 
@@ -325,18 +325,18 @@ void CMidRangeChip::ApplyBulkData() {
             return;
         }
     }
-    EraseRegion(CMidRegion::Eeprom);
+    EraseRegion(EMidRegion::Eeprom);
 }
 
 // Chip Erase: program memory, data EEPROM and every configuration word, so
 // protection with them; the user IDs too when the PC is in configuration
 // space, or always on the parts whose 0x09 is the chip erase (DS30324B).
 void CMidRangeChip::ApplyChipErase(uint16_t pc) {
-    EraseRegion(CMidRegion::Program);
-    EraseRegion(CMidRegion::Eeprom);
-    EraseRegion(CMidRegion::Config);
-    if (pc >= kConfigSpace || m_family.Bulk == CMidBulkStyle::ChipEraseCommand) {
-        EraseRegion(CMidRegion::UserId);
+    EraseRegion(EMidRegion::Program);
+    EraseRegion(EMidRegion::Eeprom);
+    EraseRegion(EMidRegion::Config);
+    if (pc >= kConfigSpace || m_family.Bulk == EMidBulkStyle::ChipEraseCommand) {
+        EraseRegion(EMidRegion::UserId);
     }
 }
 
@@ -345,22 +345,22 @@ void CMidRangeChip::ApplyChipErase(uint16_t pc) {
 // the memory the last load selected, which a protected part refuses.
 void CMidRangeChip::ApplySetupErase(const Cycle& c) {
     if (c.Pc == kConfigAddress) {
-        EraseRegion(CMidRegion::Program);
-        EraseRegion(CMidRegion::Eeprom);
-        EraseRegion(CMidRegion::Config);
-        EraseRegion(CMidRegion::UserId);
+        EraseRegion(EMidRegion::Program);
+        EraseRegion(EMidRegion::Eeprom);
+        EraseRegion(EMidRegion::Config);
+        EraseRegion(EMidRegion::UserId);
         return;
     }
     if (c.Pc >= kConfigSpace || CodeProtected()) {
         return;
     }
-    EraseRegion(c.DataSelected ? CMidRegion::Eeprom : CMidRegion::Program);
+    EraseRegion(c.DataSelected ? EMidRegion::Eeprom : EMidRegion::Program);
 }
 
 void CMidRangeChip::ApplyRowErase(uint16_t pc, uint16_t words) {
     if (pc >= kConfigSpace) {
         if (pc < kConfigSpace + 4) {
-            EraseRegion(CMidRegion::UserId);
+            EraseRegion(EMidRegion::UserId);
         }
         return;
     }
@@ -369,6 +369,6 @@ void CMidRangeChip::ApplyRowErase(uint16_t pc, uint16_t words) {
     }
     const size_t base = static_cast<size_t>(pc) & ~static_cast<size_t>(words - 1);
     for (size_t i = 0; i < words; ++i) {
-        EraseCell(CMidRegion::Program, (base + i) % m_program.Value.size());
+        EraseCell(EMidRegion::Program, (base + i) % m_program.Value.size());
     }
 }

@@ -20,7 +20,7 @@
 #include <vector>
 
 // What command 0x08 starts on a family.
-enum class CMidCommand08 {
+enum class EMidCommand08 {
     EraseProgram,     // internally timed erase-then-program of the addressed word or row
     Program,          // internally timed program-only for flash; data EEPROM erases itself first
     ProgramExternal,  // externally timed program-only, ended by the End Programming command
@@ -29,14 +29,14 @@ enum class CMidCommand08 {
 };
 
 // What command 0x18 starts on a family.
-enum class CMidCommand18 {
+enum class EMidCommand18 {
     None,            // not a command of this family
     ProgramInternal, // internally timed program-only
     ProgramExternal, // externally timed program-only, ended by the End Programming command
 };
 
 // How Bulk Erase Program / Data Memory (0x09 / 0x0B) run.
-enum class CMidBulkStyle {
+enum class EMidBulkStyle {
     SelfTimed,        // the command starts an internally timed erase
     ArmedByBegin,     // the command selects the erase; the following 0x08 runs it
     ExternallyTimed,  // the command starts an erase that lasts until the next command
@@ -53,8 +53,8 @@ struct CMidCycleTime {
 struct CMidFamily {
     char Id = '?';
     const char* Document = "";
-    CMidCommand08 Command08 = CMidCommand08::Undefined;
-    CMidCommand18 Command18 = CMidCommand18::None;
+    EMidCommand08 Command08 = EMidCommand08::Undefined;
+    EMidCommand18 Command18 = EMidCommand18::None;
     uint8_t EndCommand = 0; // End Programming: 0x0A, 0x0E, 0x17 or 0 (none)
     bool HasDataMemory = false;
     bool DecodeLowNibble = false; // command bits 5:4 are "don't care"
@@ -62,7 +62,7 @@ struct CMidFamily {
     bool HasChipErase = false;    // command 0x1F
     uint8_t RowEraseCommand = 0;  // 0x11 where the family has it
     uint16_t RowEraseWords = 0;   // program words erased by a row erase
-    CMidBulkStyle Bulk = CMidBulkStyle::SelfTimed;
+    EMidBulkStyle Bulk = EMidBulkStyle::SelfTimed;
     bool BulkNeedsUnprotected = false; // bulk erase does nothing on a code-protected part
     bool BulkFromProgramErasesConfig =
         false; // 0x09 with the address in program memory also erases configuration

@@ -17,18 +17,18 @@
 #include <string>
 #include <vector>
 
-enum class SimTiming {
+enum class ESimTiming {
     Typical, // a cycle succeeds when given at least its typical time
     Strict,  // a cycle succeeds only when given its maximum time
 };
 
 // What a test can read back about the chip's own behaviour.
 struct CSimChipCounters {
-    uint64_t Commands = 0;          // ICSP commands received while in programming mode
-    uint64_t CommandsIgnored = 0;   // commands received outside programming mode
-    uint64_t UnknownCommands = 0;   // commands this chip's command set does not define
-    uint64_t CyclesCompleted = 0;   // programming or erase cycles that took effect
-    uint64_t CyclesTooShort = 0;    // cycles cut short by the next command (cells unchanged)
+    uint64_t Commands = 0;        // ICSP commands received while in programming mode
+    uint64_t CommandsIgnored = 0; // commands received outside programming mode
+    uint64_t UnknownCommands = 0; // commands this chip's command set does not define
+    uint64_t CyclesCompleted = 0; // programming or erase cycles that took effect
+    uint64_t CyclesTooShort = 0;  // cycles cut short by the next command (cells unchanged)
     uint64_t ProgrammingEntries = 0;
 };
 
@@ -64,18 +64,18 @@ public:
     }
 
     // PIC18: a 4-bit command with its 16-bit operand (opcode 0x85).
-    virtual void P18Command(uint8_t command, uint16_t operand, uint64_t nowUs) {
+    virtual void Pic18Command(uint8_t command, uint16_t operand, uint64_t nowUs) {
         (void)command, (void)operand, (void)nowUs;
     }
     // PIC18: a 4-bit command that shifts a byte out of the chip (opcode 0x86).
-    virtual uint8_t P18Read(uint8_t command, uint64_t nowUs) {
+    virtual uint8_t Pic18Read(uint8_t command, uint64_t nowUs) {
         (void)command, (void)nowUs;
         return 0xFF;
     }
     // PIC18: the held NOP that starts a programming (0xF0) or erase (0x00)
     // cycle (opcode 0x87), and its end (opcode 0x88).
-    virtual void P18HoldBegin(uint8_t operand, uint64_t nowUs) { (void)operand, (void)nowUs; }
-    virtual void P18HoldEnd(uint64_t nowUs) { (void)nowUs; }
+    virtual void Pic18HoldBegin(uint8_t operand, uint64_t nowUs) { (void)operand, (void)nowUs; }
+    virtual void Pic18HoldEnd(uint64_t nowUs) { (void)nowUs; }
 
     virtual const CSimChipCounters& Counters() const = 0;
 

@@ -102,7 +102,8 @@ bool WriteSimChipFile(const std::string& path, const std::string& text) {
 
 namespace {
 
-bool TakeNumber(const std::vector<std::string>& words, size_t& pos, int base, uint32_t maxValue, uint32_t& value) {
+bool TakeNumber(const std::vector<std::string>& words, size_t& pos, int base, uint32_t maxValue,
+                uint32_t& value) {
     if (pos >= words.size()) {
         return false;
     }

@@ -53,15 +53,15 @@ void CSimFirmware::PowerOn() {
     m_busyLed = false;
     m_errorLed = false;
     m_dcdc = false;
-    m_mclr = CSimMclr::Normal;
-    m_socket = CSimSocket::Icsp;
+    m_mclr = ESimMclr::Normal;
+    m_socket = ESimSocket::Icsp;
     m_identArmed = false;
     UpdateChipPower();
 }
 
 void CSimFirmware::PowerOff() {
     m_dcdc = false;
-    m_mclr = CSimMclr::Normal;
+    m_mclr = ESimMclr::Normal;
     m_identArmed = false;
     UpdateChipPower();
 }
@@ -77,13 +77,13 @@ bool CSimFirmware::ChipWired() const {
     }
     const int pins = m_chip->PinCount();
     switch (m_socket) {
-    case CSimSocket::Icsp:
+    case ESimSocket::Icsp:
         return true;
-    case CSimSocket::Small18:
+    case ESimSocket::Small18:
         return pins == 18;
-    case CSimSocket::Small8And14:
+    case ESimSocket::Small8And14:
         return pins == 8 || pins == 14;
-    case CSimSocket::Large:
+    case ESimSocket::Large:
         return pins == 28 || pins == 40;
     }
     return false;
@@ -189,8 +189,8 @@ std::vector<uint8_t> CSimFirmware::RunPacket(const uint8_t* data, size_t length)
             // The core executes the instruction once its operand is in.
             Shift(20);
             if (ChipReachable()) {
-                m_chip->P18Command(static_cast<uint8_t>(a[0] & 0x0F), static_cast<uint16_t>(a[1] | a[2] << 8),
-                                   NowUs());
+                m_chip->Pic18Command(static_cast<uint8_t>(a[0] & 0x0F),
+                                     static_cast<uint16_t>(a[1] | a[2] << 8), NowUs());
             }
             break;
         }
@@ -198,7 +198,7 @@ std::vector<uint8_t> CSimFirmware::RunPacket(const uint8_t* data, size_t length)
             Shift(12); // command and the eight clocks before the byte comes out
             uint8_t value = 0xFF;
             if (ChipReachable()) {
-                value = m_chip->P18Read(static_cast<uint8_t>(a[0] & 0x0F), NowUs());
+                value = m_chip->Pic18Read(static_cast<uint8_t>(a[0] & 0x0F), NowUs());
             }
             Shift(8);
             answer.push_back(value);
@@ -207,12 +207,12 @@ std::vector<uint8_t> CSimFirmware::RunPacket(const uint8_t* data, size_t length)
         case 0x87:
             Shift(4); // the fourth clock of the NOP stays high
             if (ChipReachable()) {
-                m_chip->P18HoldBegin(a[0], NowUs());
+                m_chip->Pic18HoldBegin(a[0], NowUs());
             }
             break;
         case 0x88:
             if (ChipReachable()) {
-                m_chip->P18HoldEnd(NowUs());
+                m_chip->Pic18HoldEnd(NowUs());
             }
             Shift(16);
             break;
@@ -244,22 +244,22 @@ void CSimFirmware::Control(uint8_t code, std::vector<uint8_t>& answer) {
         m_dcdc = false;
         break;
     case 4:
-        m_mclr = CSimMclr::Vpp;
+        m_mclr = ESimMclr::Vpp;
         break;
     case 5:
-        m_mclr = CSimMclr::Reset;
+        m_mclr = ESimMclr::Reset;
         break;
     case 6:
-        m_mclr = CSimMclr::Normal;
+        m_mclr = ESimMclr::Normal;
         break;
     case 7:
-        m_socket = CSimSocket::Small18;
+        m_socket = ESimSocket::Small18;
         break;
     case 8:
-        m_socket = CSimSocket::Large;
+        m_socket = ESimSocket::Large;
         break;
     case 9:
-        m_socket = CSimSocket::Icsp;
+        m_socket = ESimSocket::Icsp;
         break;
     case 10:
         m_busyLed = true;
@@ -268,7 +268,7 @@ void CSimFirmware::Control(uint8_t code, std::vector<uint8_t>& answer) {
         m_busyLed = false;
         break;
     case 12:
-        m_socket = CSimSocket::Small8And14;
+        m_socket = ESimSocket::Small8And14;
         break;
     case 13:
         m_errorLed = true;

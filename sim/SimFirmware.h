@@ -30,8 +30,8 @@
 #include <string>
 #include <vector>
 
-enum class CSimMclr { Normal, Reset, Vpp };
-enum class CSimSocket {
+enum class ESimMclr { Normal, Reset, Vpp };
+enum class ESimSocket {
     Small18,     // code 7: 8/14/18-pin socket, wired for 18 pins
     Small8And14, // code 12: the same socket wired for 8- and 14-pin packages
     Large,       // code 8: 28/40-pin socket
@@ -85,10 +85,10 @@ public:
     bool BusyLed() const { return m_busyLed; }
     bool ErrorLed() const { return m_errorLed; }
     bool DcDc() const { return m_dcdc; }
-    CSimMclr Mclr() const { return m_mclr; }
-    CSimSocket Socket() const { return m_socket; }
+    ESimMclr Mclr() const { return m_mclr; }
+    ESimSocket Socket() const { return m_socket; }
     // MCLR switched to VPP with the converter making the voltage.
-    bool VppOn() const { return m_mclr == CSimMclr::Vpp && m_dcdc; }
+    bool VppOn() const { return m_mclr == ESimMclr::Vpp && m_dcdc; }
     bool ChipWired() const;
     bool ChipHasVpp() const { return m_chipVpp; }
 
@@ -113,8 +113,8 @@ private:
     bool m_busyLed = false;
     bool m_errorLed = false;
     bool m_dcdc = false;
-    CSimMclr m_mclr = CSimMclr::Normal;
-    CSimSocket m_socket = CSimSocket::Icsp;
+    ESimMclr m_mclr = ESimMclr::Normal;
+    ESimSocket m_socket = ESimSocket::Icsp;
     bool m_chipVpp = false;
     bool m_identArmed = false; // control code 0x80 seen, 0x81 completes the identification
 };

@@ -65,8 +65,8 @@ struct CSimWriterCounters {
 // A snapshot of the writer's hardware state.
 struct CSimWriterState {
     bool PowerLed = false, BusyLed = false, ErrorLed = false, DcDc = false;
-    CSimMclr Mclr = CSimMclr::Normal;
-    CSimSocket Socket = CSimSocket::Icsp;
+    ESimMclr Mclr = ESimMclr::Normal;
+    ESimSocket Socket = ESimSocket::Icsp;
     bool Vpp = false;        // MCLR at VPP with the converter on
     bool ChipWired = false;  // a chip is in the socket and the wiring suits it
     bool ChipHasVpp = false; // ... and it has the programming voltage

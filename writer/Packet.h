@@ -22,10 +22,10 @@ constexpr uint8_t kOpWait = 0x81;
 constexpr uint8_t kOpMidCommand = 0x82;
 constexpr uint8_t kOpMidLoad = 0x83;
 constexpr uint8_t kOpMidRead = 0x84;
-constexpr uint8_t kOpP18Command = 0x85;
-constexpr uint8_t kOpP18Read = 0x86;
-constexpr uint8_t kOpP18HoldBegin = 0x87;
-constexpr uint8_t kOpP18HoldEnd = 0x88;
+constexpr uint8_t kOpPic18Command = 0x85;
+constexpr uint8_t kOpPic18Read = 0x86;
+constexpr uint8_t kOpPic18HoldBegin = 0x87;
+constexpr uint8_t kOpPic18HoldEnd = 0x88;
 
 // Largest packet and largest answer the writer handles in one transfer.
 constexpr size_t kMaxPacket = 64;
@@ -70,14 +70,14 @@ public:
 
     // 85 command operand: PIC18 4-bit command with a 16-bit operand.
     CPacket& P18Command(uint8_t command, uint16_t operand) {
-        return Bytes({writer_packet::kOpP18Command, command, Low(operand), High(operand)});
+        return Bytes({writer_packet::kOpPic18Command, command, Low(operand), High(operand)});
     }
     // A core instruction is command 0000 with the instruction word.
-    CPacket& P18Instruction(uint16_t instruction) { return P18Command(0x00, instruction); }
+    CPacket& Pic18Instruction(uint16_t instruction) { return P18Command(0x00, instruction); }
     // 86 command: PIC18 4-bit command that shifts one byte out (1 answer byte).
     CPacket& P18Read(uint8_t command) {
         m_answer += 1;
-        return Bytes({writer_packet::kOpP18Read, command});
+        return Bytes({writer_packet::kOpPic18Read, command});
     }
 
     const uint8_t* Data() const { return m_data.data(); }

@@ -79,9 +79,9 @@ uint16_t Pair(uint8_t lowerAddress, uint8_t upperAddress) {
 // ---------------------------------------------------------- building blocks
 
 void CWriter::P18TablePointer(CPacket& packet, uint32_t address) {
-    packet.P18Instruction(Movlw(address >> 16)).P18Instruction(kMovwfTblptrU);
-    packet.P18Instruction(Movlw(address >> 8)).P18Instruction(kMovwfTblptrH);
-    packet.P18Instruction(Movlw(address)).P18Instruction(kMovwfTblptrL);
+    packet.Pic18Instruction(Movlw(address >> 16)).Pic18Instruction(kMovwfTblptrU);
+    packet.Pic18Instruction(Movlw(address >> 8)).Pic18Instruction(kMovwfTblptrH);
+    packet.Pic18Instruction(Movlw(address)).Pic18Instruction(kMovwfTblptrL);
 }
 
 void CWriter::P18SetTablePointer(uint32_t address) {
@@ -116,10 +116,10 @@ void CWriter::P18DeviceIdStep() {
 
 void CWriter::P18SinglePanelSetup() {
     CPacket p;
-    p.P18Instruction(kBsfEepgd).P18Instruction(kBsfCfgs);
+    p.Pic18Instruction(kBsfEepgd).Pic18Instruction(kBsfCfgs);
     P18TablePointer(p, kPanelAddress);
     p.P18Command(kTableWrite, 0x0000);
-    p.P18Instruction(kBsfEepgd).P18Instruction(kBcfCfgs);
+    p.Pic18Instruction(kBsfEepgd).Pic18Instruction(kBcfCfgs);
     Exchange(p, kAnswer);
 }
 
@@ -136,11 +136,11 @@ void CWriter::P18BlockWrite(uint32_t address, const uint8_t* data, size_t count)
     p.P18Command(kTableWritePostInc2, Pair(d[2], d[3]));
     p.P18Command(kTableWritePostInc2, Pair(d[4], d[5]));
     p.P18Command(kTableWriteStart, Pair(d[6], d[7]));
-    p.Bytes({writer_packet::kOpP18HoldBegin, kHoldProgramming});
+    p.Bytes({writer_packet::kOpPic18HoldBegin, kHoldProgramming});
     // This one wait carries its operands as high, low, 0xCE; the writer has
     // always been driven so and the cycle times are settled on it.
     p.Bytes({writer_packet::kOpWait, CPacket::High(v), CPacket::Low(v), 0xCE});
-    p.Bytes({writer_packet::kOpP18HoldEnd, 0x00});
+    p.Bytes({writer_packet::kOpPic18HoldEnd, 0x00});
     Exchange(p, kAnswer);
     AddProgress(static_cast<int32_t>(count));
 }
@@ -185,11 +185,11 @@ void CWriter::P18ReadEeprom() {
     const size_t limit = EepromLimit();
     for (size_t a = 0; a < limit && MayContinue(); ++a) {
         CPacket p;
-        p.P18Instruction(kBcfEepgd).P18Instruction(kBcfCfgs);
-        p.P18Instruction(Movlw(a)).P18Instruction(kMovwfEeadr);
-        p.P18Instruction(Movlw(a >> 8)).P18Instruction(kMovwfEeadrh);
-        p.P18Instruction(kBsfRd).P18Instruction(kMovfEedataW).P18Instruction(kMovwfTablat);
-        p.P18Instruction(kNop).P18Read(kShiftOutTablat);
+        p.Pic18Instruction(kBcfEepgd).Pic18Instruction(kBcfCfgs);
+        p.Pic18Instruction(Movlw(a)).Pic18Instruction(kMovwfEeadr);
+        p.Pic18Instruction(Movlw(a >> 8)).Pic18Instruction(kMovwfEeadrh);
+        p.Pic18Instruction(kBsfRd).Pic18Instruction(kMovfEedataW).Pic18Instruction(kMovwfTablat);
+        p.Pic18Instruction(kNop).P18Read(kShiftOutTablat);
         CAnswer answer;
         Exchange(p, kAnswer, &answer);
         EepromData[a] = answer[0];
@@ -214,21 +214,21 @@ void CWriter::P18WriteEeprom() {
     const size_t limit = EepromLimit();
     for (size_t a = 0; a < limit && MayContinue(); ++a) {
         CPacket start;
-        start.P18Instruction(kBcfEepgd).P18Instruction(kBcfCfgs);
-        start.P18Instruction(Movlw(a)).P18Instruction(kMovwfEeadr);
-        start.P18Instruction(Movlw(a >> 8)).P18Instruction(kMovwfEeadrh);
-        start.P18Instruction(Movlw(EepromData[a])).P18Instruction(kMovwfEedata);
-        start.P18Instruction(kBsfWren);
-        start.P18Instruction(Movlw(0x55)).P18Instruction(kMovwfEecon2);
-        start.P18Instruction(Movlw(0xAA)).P18Instruction(kMovwfEecon2);
-        start.P18Instruction(kBsfWr);
+        start.Pic18Instruction(kBcfEepgd).Pic18Instruction(kBcfCfgs);
+        start.Pic18Instruction(Movlw(a)).Pic18Instruction(kMovwfEeadr);
+        start.Pic18Instruction(Movlw(a >> 8)).Pic18Instruction(kMovwfEeadrh);
+        start.Pic18Instruction(Movlw(EepromData[a])).Pic18Instruction(kMovwfEedata);
+        start.Pic18Instruction(kBsfWren);
+        start.Pic18Instruction(Movlw(0x55)).Pic18Instruction(kMovwfEecon2);
+        start.Pic18Instruction(Movlw(0xAA)).Pic18Instruction(kMovwfEecon2);
+        start.Pic18Instruction(kBsfWr);
         Exchange(start, kAnswer);
 
         // The write ends when the chip clears WR; a chip that never does is
         // left after a bounded number of polls.
         for (int poll = 0; poll < kEepromPolls && IsOpen(); ++poll) {
             CPacket p;
-            p.P18Instruction(kMovfEecon1W).P18Instruction(kMovwfTablat).P18Instruction(kNop);
+            p.Pic18Instruction(kMovfEecon1W).Pic18Instruction(kMovwfTablat).Pic18Instruction(kNop);
             p.P18Read(kShiftOutTablat);
             CAnswer answer;
             Exchange(p, kAnswer, &answer);
@@ -238,7 +238,7 @@ void CWriter::P18WriteEeprom() {
         }
 
         CPacket end;
-        end.P18Instruction(kBcfWren);
+        end.Pic18Instruction(kBcfWren);
         Exchange(end, kAnswer);
         AddProgress(1);
     }
@@ -267,19 +267,19 @@ void CWriter::P18WriteConfig(bool bProtect) {
         const uint8_t high = value(2 * k + 1);
 
         CPacket select;
-        select.P18Instruction(kBsfEepgd).P18Instruction(kBsfCfgs);
-        select.P18Instruction(kGoto100000First).P18Instruction(kGoto100000Second);
+        select.Pic18Instruction(kBsfEepgd).Pic18Instruction(kBsfCfgs);
+        select.Pic18Instruction(kGoto100000First).Pic18Instruction(kGoto100000Second);
         Exchange(select, kAnswer);
 
         CPacket p;
         P18TablePointer(p, kConfigAddress + 2 * static_cast<uint32_t>(k));
         p.P18Command(kTableWriteStart, Pair(low, 0xFF));
-        p.Bytes({writer_packet::kOpP18HoldBegin, kHoldProgramming}).Wait(v);
-        p.Bytes({writer_packet::kOpP18HoldEnd, 0x00});
-        p.P18Instruction(kIncfTblptrL);
+        p.Bytes({writer_packet::kOpPic18HoldBegin, kHoldProgramming}).Wait(v);
+        p.Bytes({writer_packet::kOpPic18HoldEnd, 0x00});
+        p.Pic18Instruction(kIncfTblptrL);
         p.P18Command(kTableWriteStart, Pair(0xFF, high));
-        p.Bytes({writer_packet::kOpP18HoldBegin, kHoldProgramming}).Wait(v);
-        p.Bytes({writer_packet::kOpP18HoldEnd, 0x00});
+        p.Bytes({writer_packet::kOpPic18HoldBegin, kHoldProgramming}).Wait(v);
+        p.Bytes({writer_packet::kOpPic18HoldEnd, 0x00});
         Exchange(p, kAnswer);
     }
 
@@ -303,8 +303,8 @@ void CWriter::P18Erase() {
     CPacket p;
     P18TablePointer(p, kEraseKeyLow);
     p.P18Command(kTableWrite, EraseMethod == 5 ? 0x8787 : 0x0080);
-    p.P18Instruction(kNop);
-    p.Bytes({writer_packet::kOpP18HoldBegin, kHoldErase}).Wait(WaitValue(5));
-    p.Bytes({writer_packet::kOpP18HoldEnd, 0x00});
+    p.Pic18Instruction(kNop);
+    p.Bytes({writer_packet::kOpPic18HoldBegin, kHoldErase}).Wait(WaitValue(5));
+    p.Bytes({writer_packet::kOpPic18HoldEnd, 0x00});
     Exchange(p, kAnswer);
 }

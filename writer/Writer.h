@@ -47,12 +47,12 @@
 
 class CWriter : public CPicDevice {
 public:
-    enum class TraceDirection { Out, In };
+    enum class ETraceDirection { Out, In };
     // Called for every packet handed to the backend (Out) and for every
     // answer read (In, only the bytes that came). Runs on the thread making
     // the exchange, with the link lock held: it must not call back into the
     // writer.
-    using TraceHook = std::function<void(TraceDirection direction, std::span<const uint8_t> bytes)>;
+    using TraceHook = std::function<void(ETraceDirection direction, std::span<const uint8_t> bytes)>;
 
     // The identifier pairs tried in turn when opening.
     static constexpr uint16_t kVendorId = 0x0ADE;

@@ -79,7 +79,7 @@ bool CWriter::Exchange(const CPacket& packet, size_t answerMax, CAnswer* answer)
         return false;
     }
     if (m_trace) {
-        m_trace(TraceDirection::Out, std::span<const uint8_t>(packet.Data(), packet.Size()));
+        m_trace(ETraceDirection::Out, std::span<const uint8_t>(packet.Data(), packet.Size()));
     }
     if (!m_link.WritePipe(PipeOut, packet.Data(), packet.Size())) {
         // No answer can follow a packet that never left.
@@ -98,7 +98,7 @@ bool CWriter::Exchange(const CPacket& packet, size_t answerMax, CAnswer* answer)
         m_shortAnswers.fetch_add(1);
     }
     if (m_trace) {
-        m_trace(TraceDirection::In, std::span<const uint8_t>(a.Bytes.data(), received));
+        m_trace(ETraceDirection::In, std::span<const uint8_t>(a.Bytes.data(), received));
     }
     return true;
 }

@@ -15,7 +15,7 @@ constexpr uint32_t kMaxEepromBytes = 0x10000;
 
 } // namespace
 
-std::unique_ptr<ISimChip> MakePic18SimChip(const std::string& name, SimTiming timing) {
+std::unique_ptr<ISimChip> MakePic18SimChip(const std::string& name, ESimTiming timing) {
     const CPic18Model* model = FindPic18Model(name);
     if (model == nullptr) {
         return nullptr;
@@ -23,7 +23,7 @@ std::unique_ptr<ISimChip> MakePic18SimChip(const std::string& name, SimTiming ti
     return std::make_unique<CPic18Chip>(*model, timing);
 }
 
-CPic18Chip::CPic18Chip(CPic18Model model, SimTiming timing)
+CPic18Chip::CPic18Chip(CPic18Model model, ESimTiming timing)
     : m_model(std::move(model)), m_family(&Pic18Family(m_model.Family)), m_timing(timing) {
     m_model.ProgramBytes = std::min(m_model.ProgramBytes, kMaxProgramBytes);
     m_model.EepromBytes = std::min(m_model.EepromBytes, kMaxEepromBytes);
@@ -91,15 +91,15 @@ void CPic18Chip::Advance(uint64_t nowUs) {
 }
 
 uint32_t CPic18Chip::ProgrammingTimeUs() const {
-    return m_timing == SimTiming::Typical ? m_family->P9.Typical : m_family->P9.Strict + m_family->P10;
+    return m_timing == ESimTiming::Typical ? m_family->P9.Typical : m_family->P9.Strict + m_family->P10;
 }
 
 uint32_t CPic18Chip::EraseTimeUs() const {
-    return m_timing == SimTiming::Typical ? m_family->P11.Typical : m_family->P11.Strict + m_family->P10;
+    return m_timing == ESimTiming::Typical ? m_family->P11.Typical : m_family->P11.Strict + m_family->P10;
 }
 
 uint32_t CPic18Chip::EepromTimeUs() const {
-    return m_timing == SimTiming::Typical ? m_family->EepromWrite.Typical : m_family->EepromWrite.Strict;
+    return m_timing == ESimTiming::Typical ? m_family->EepromWrite.Typical : m_family->EepromWrite.Strict;
 }
 
 void CPic18Chip::SetProgrammingMode(bool on, uint64_t nowUs) {
@@ -160,7 +160,7 @@ uint16_t CPic18Chip::MidRead(uint8_t command, uint64_t nowUs) {
 // still open, a start-programming waiting for its hold, a half-fed GOTO, and
 // an unlock sequence unless the command is the core instruction that goes on
 // with it.
-void CPic18Chip::P18Command(uint8_t command, uint16_t operand, uint64_t nowUs) {
+void CPic18Chip::Pic18Command(uint8_t command, uint16_t operand, uint64_t nowUs) {
     Advance(nowUs);
     if (!m_on) {
         ++m_counters.CommandsIgnored;
@@ -243,7 +243,7 @@ bool CPic18Chip::TableReadCommand(uint8_t command, uint8_t& value) {
     return true;
 }
 
-uint8_t CPic18Chip::P18Read(uint8_t command, uint64_t nowUs) {
+uint8_t CPic18Chip::Pic18Read(uint8_t command, uint64_t nowUs) {
     Advance(nowUs);
     if (!m_on) {
         ++m_counters.CommandsIgnored;
@@ -276,7 +276,7 @@ uint8_t CPic18Chip::P18Read(uint8_t command, uint64_t nowUs) {
     return 0xFF;
 }
 
-void CPic18Chip::P18HoldBegin(uint8_t operand, uint64_t nowUs) {
+void CPic18Chip::Pic18HoldBegin(uint8_t operand, uint64_t nowUs) {
     Advance(nowUs);
     if (!m_on) {
         ++m_counters.CommandsIgnored;
@@ -304,7 +304,7 @@ void CPic18Chip::P18HoldBegin(uint8_t operand, uint64_t nowUs) {
     m_hold.StartUs = m_lastUs;
 }
 
-void CPic18Chip::P18HoldEnd(uint64_t nowUs) {
+void CPic18Chip::Pic18HoldEnd(uint64_t nowUs) {
     Advance(nowUs);
     if (!m_on) {
         ++m_counters.CommandsIgnored;

@@ -27,7 +27,7 @@
 
 // A simulated chip of the named PIC18 device ("PIC18F452", ...), erased and
 // blank, or nullptr when the device is not in the simulator's device table.
-std::unique_ptr<ISimChip> MakePic18SimChip(const std::string& name, SimTiming timing);
+std::unique_ptr<ISimChip> MakePic18SimChip(const std::string& name, ESimTiming timing);
 
 // What the PIC18 chip counts beyond the common counters.
 struct CPic18Counters {
@@ -47,7 +47,7 @@ struct CPic18Counters {
 
 class CPic18Chip final : public ISimChip {
 public:
-    CPic18Chip(CPic18Model model, SimTiming timing);
+    CPic18Chip(CPic18Model model, ESimTiming timing);
 
     std::string Name() const override { return m_model.Name; }
     int CoreWidth() const override { return 8; }
@@ -61,10 +61,10 @@ public:
     void MidLoad(uint8_t command, uint16_t raw, uint64_t nowUs) override;
     uint16_t MidRead(uint8_t command, uint64_t nowUs) override;
 
-    void P18Command(uint8_t command, uint16_t operand, uint64_t nowUs) override;
-    uint8_t P18Read(uint8_t command, uint64_t nowUs) override;
-    void P18HoldBegin(uint8_t operand, uint64_t nowUs) override;
-    void P18HoldEnd(uint64_t nowUs) override;
+    void Pic18Command(uint8_t command, uint16_t operand, uint64_t nowUs) override;
+    uint8_t Pic18Read(uint8_t command, uint64_t nowUs) override;
+    void Pic18HoldBegin(uint8_t operand, uint64_t nowUs) override;
+    void Pic18HoldEnd(uint64_t nowUs) override;
 
     const CSimChipCounters& Counters() const override { return m_counters; }
 
@@ -78,7 +78,7 @@ public:
     // protection). Addresses outside a memory read 0.
     const CPic18Model& Model() const { return m_model; }
     const CPic18FamilyParams& Family() const { return *m_family; }
-    SimTiming Timing() const { return m_timing; }
+    ESimTiming Timing() const { return m_timing; }
     uint8_t ProgramByte(uint32_t address) const;
     uint8_t IdByte(int index) const;
     uint8_t ConfigByte(int index) const;
@@ -161,7 +161,7 @@ private:
 
     CPic18Model m_model;
     const CPic18FamilyParams* m_family;
-    SimTiming m_timing;
+    ESimTiming m_timing;
     CSimChipCounters m_counters;
     CPic18Counters m_p18;
 

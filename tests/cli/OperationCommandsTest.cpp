@@ -1,8 +1,8 @@
 // The command-line flows end to end on a simulated chip kept in a file
 // between runs, as a user would run them one after the other.
-#include "tests/cli/CliRun.h"
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
+#include "tests/cli/CliRun.h"
 #include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "tests/cli/CliRun.h"
 #include "image/HexFile.h"
+#include "tests/cli/CliRun.h"
 #include "tests/common/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +40,8 @@ TEST(CliShow, DevicesInFileOrderAndAnotherCatalogue) {
     EXPECT_NE(run.Out.find("\nPIC16F873A\nPIC16F874A\n"), std::string::npos);
 
     CTempDir dir;
-    const std::string list = dir.Write("mine.txt", "; mine\nONE\t16:14\t16\t[A]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\n");
+    const std::string list =
+        dir.Write("mine.txt", "; mine\nONE\t16:14\t16\t[A]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\n");
     const CRun mine = RunTool({"-l", list, "devices"});
     EXPECT_EQ(mine.Out, "ONE\n");
     const CRun shown = RunTool({"-l", list, "-d", "ONE", "show"});
@@ -88,10 +89,11 @@ TEST(CliConvert, WritesTheImageAgain) {
     ASSERT_EQ(run.Status, kExitOk) << run.Err;
     const std::string text = ReadWholeFile(out);
     EXPECT_EQ(text.substr(0, 17), ":020000040000FA\r\n");
-    EXPECT_NE(text.find(":0E000000002206" ), std::string::npos) << "configuration bytes at 0x300000";
+    EXPECT_NE(text.find(":0E000000002206"), std::string::npos) << "configuration bytes at 0x300000";
     EXPECT_EQ(text.substr(text.size() - 13), ":00000001FF\r\n");
 
-    EXPECT_EQ(RunTool({"convert", Fixture("blink16f877a.hex"), dir.File("no/such/dir.hex")}).Status, kExitBadInput);
+    EXPECT_EQ(RunTool({"convert", Fixture("blink16f877a.hex"), dir.File("no/such/dir.hex")}).Status,
+              kExitBadInput);
 }
 
 } // namespace

@@ -102,7 +102,8 @@ TEST(ShippedCatalogue, EveryEntryFitsTheEngines) {
         EXPECT_NE(d.DeviceId, 0U);
         EXPECT_NE(d.DeviceIdMask, 0U);
         EXPECT_EQ(d.DeviceId & d.DeviceIdMask, d.DeviceId) << "the ID must survive its own mask";
-        EXPECT_TRUE(ids.insert(uint64_t{static_cast<uint32_t>(d.CoreWidth)} << 32 | d.DeviceId).second) << "device IDs tell the entries apart";
+        EXPECT_TRUE(ids.insert(uint64_t{static_cast<uint32_t>(d.CoreWidth)} << 32 | d.DeviceId).second)
+            << "device IDs tell the entries apart";
         EXPECT_GT(d.ConfigNamedMask[0] | d.ConfigNamedMask[1], 0U);
     }
 }

@@ -1,5 +1,5 @@
-#include "device/Bounds.h"
 #include "device/DeviceList.h"
+#include "device/Bounds.h"
 #include "device/TextDecode.h"
 #include "device/TextNumbers.h"
 #include "tests/common/TempDir.h"
@@ -10,13 +10,13 @@ namespace {
 
 class CRecordedMessages : public IMessageBox {
 public:
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons) override {
+    EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons) override {
         Texts.push_back(text);
         Icons.push_back(icon);
-        return MsgResult::Ok;
+        return EMsgResult::Ok;
     }
     std::vector<std::string> Texts;
-    std::vector<MsgIcon> Icons;
+    std::vector<EMsgIcon> Icons;
 };
 
 // The built-in default written as a catalogue line.
@@ -138,7 +138,7 @@ TEST_F(DeviceListFile, MissingFileShowsTheMessageAndKeepsTheRecord) {
     EXPECT_FALSE(m_device.LoadDevice("PIC16F84A"));
     ASSERT_EQ(m_messages.Texts.size(), 2U);
     EXPECT_EQ(m_messages.Texts[0], "デバイス リストファイルが見つかりません。");
-    EXPECT_EQ(m_messages.Icons[0], MsgIcon::Stop);
+    EXPECT_EQ(m_messages.Icons[0], EMsgIcon::Stop);
     EXPECT_EQ(m_device.DeviceName, "PIC16F873A");
     EXPECT_EQ(m_device.ProgramData.size(), 8192U);
 }
@@ -183,7 +183,8 @@ TEST_F(DeviceListFile, AbsurdNumbersAreClipped) {
     EXPECT_EQ(m_device.WriteBlockBytes, 0);
 
     ASSERT_TRUE(m_device.LoadDevice("Odd18"));
-    EXPECT_EQ(m_device.ProgramBytes, 1001U) << "a partial last block stays; the engines move it with a short packet";
+    EXPECT_EQ(m_device.ProgramBytes, 1001U)
+        << "a partial last block stays; the engines move it with a short packet";
     EXPECT_EQ(m_device.ProgramData.size(), 1001U);
 
     ASSERT_TRUE(m_device.LoadDevice("ZeroRow"));
@@ -197,8 +198,8 @@ TEST_F(DeviceListFile, ShiftJisAndUtf8CataloguesGiveTheSameNames) {
     const std::string tail = "\t1024:14\t64\t[A]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\xe5\x82\x99\r\n";
     for (const std::string& name : {sjisName, utf8Name}) {
         const bool sjis = name == sjisName;
-        Load(name + (sjis ? std::string("\t1024:14\t64\t[A]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\x94\xf5\r\n")
-                          : tail));
+        Load(name +
+             (sjis ? std::string("\t1024:14\t64\t[A]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\x94\xf5\r\n") : tail));
         CNameList names;
         ASSERT_TRUE(m_device.FillSelector(names));
         ASSERT_EQ(names.Names.size(), 1U);

@@ -58,7 +58,8 @@ TEST_P(EveryCatalogueEntry, ProgramsReadsProtectsAndErases) {
     Program(b, image);
     EXPECT_EQ(e2e::ChipDifferences(b, image), "");
     if (calWord >= 0) {
-        EXPECT_EQ(e2e::ChipProgram(b, static_cast<uint32_t>(calWord)), factoryCal) << "the factory calibration survives";
+        EXPECT_EQ(e2e::ChipProgram(b, static_cast<uint32_t>(calWord)), factoryCal)
+            << "the factory calibration survives";
     }
     EXPECT_EQ(ReadBackDifferences(b, image), 0);
 
@@ -149,7 +150,7 @@ TEST(CatalogueRemarks, TypicalTimingNotesMatchTheStrictSimulator) {
         if (line.empty() || line[0] == ';' || name.empty() || name[0] == '-') {
             continue;
         }
-        CBench b(name, SimTiming::Strict);
+        CBench b(name, ESimTiming::Strict);
         if (b.IsPic18()) {
             continue; // PIC18 recipes are timed to the minimum P9; see the PIC18 tests
         }
@@ -159,8 +160,9 @@ TEST(CatalogueRemarks, TypicalTimingNotesMatchTheStrictSimulator) {
         Program(b, image);
         const bool works = e2e::ChipDifferences(b, image).empty();
         const bool noted = line.find("typical") != std::string::npos;
-        EXPECT_EQ(works, !noted) << name << (works ? " works in strict timing but says it needs typical times"
-                                                   : " fails in strict timing without saying so");
+        EXPECT_EQ(works, !noted) << name
+                                 << (works ? " works in strict timing but says it needs typical times"
+                                           : " fails in strict timing without saying so");
         ++checked;
     }
     EXPECT_GE(checked, 10);

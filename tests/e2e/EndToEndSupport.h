@@ -36,7 +36,7 @@ inline std::vector<std::string> CatalogueDevices() {
 }
 
 struct CBench {
-    explicit CBench(const std::string& name, SimTiming timing = SimTiming::Typical,
+    explicit CBench(const std::string& name, ESimTiming timing = ESimTiming::Typical,
                     std::unique_ptr<ISimChip> chip = nullptr)
         : Sim(chip ? std::move(chip) : MakeSimChip(name, timing)), Writer(Sim) {
         Device.ListPath = CataloguePath();
@@ -83,16 +83,17 @@ inline void FillRandomImage(CPicDevice& image, unsigned seed) {
 
 // The chip's program word (mid-range) or byte (PIC18) as its cells hold it.
 inline uint32_t ChipProgram(CBench& b, uint32_t i) {
-    return b.IsPic18() ? b.Pic18()->ProgramByte(i) : b.Mid()->Peek(CMidRegion::Program, i);
+    return b.IsPic18() ? b.Pic18()->ProgramByte(i) : b.Mid()->Peek(EMidRegion::Program, i);
 }
 inline uint32_t ChipEeprom(CBench& b, uint32_t i) {
-    return b.IsPic18() ? b.Pic18()->EepromByte(i) : b.Mid()->Peek(CMidRegion::Eeprom, i);
+    return b.IsPic18() ? b.Pic18()->EepromByte(i) : b.Mid()->Peek(EMidRegion::Eeprom, i);
 }
 inline uint32_t ChipUserId(CBench& b, int i) {
-    return b.IsPic18() ? b.Pic18()->IdByte(i) : (b.Mid()->Peek(CMidRegion::UserId, static_cast<size_t>(i)) & 0x0F);
+    return b.IsPic18() ? b.Pic18()->IdByte(i)
+                       : (b.Mid()->Peek(EMidRegion::UserId, static_cast<size_t>(i)) & 0x0F);
 }
 inline uint32_t ChipConfig(CBench& b, int w) {
-    return b.IsPic18() ? b.Pic18()->ConfigByte(w) : b.Mid()->Peek(CMidRegion::Config, static_cast<size_t>(w));
+    return b.IsPic18() ? b.Pic18()->ConfigByte(w) : b.Mid()->Peek(EMidRegion::Config, static_cast<size_t>(w));
 }
 
 // Where the chip's cells differ from the image, region by region ("" when

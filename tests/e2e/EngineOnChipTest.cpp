@@ -14,8 +14,8 @@ namespace {
 TEST(EngineOnChip, CalibrationSurvivesReadEraseWrite) {
     CBench b("PIC12F675");
     CMidRangeChip& chip = *b.Mid();
-    const uint16_t osccal = chip.Peek(CMidRegion::Program, 0x3FF);
-    const uint16_t bandGap = chip.Peek(CMidRegion::Config, 0) & 0x3000;
+    const uint16_t osccal = chip.Peek(EMidRegion::Program, 0x3FF);
+    const uint16_t bandGap = chip.Peek(EMidRegion::Config, 0) & 0x3000;
     ASSERT_EQ(osccal & 0x3F00, 0x3400) << "a factory RETLW";
 
     // The image holds other values at both places.
@@ -28,18 +28,18 @@ TEST(EngineOnChip, CalibrationSurvivesReadEraseWrite) {
     EXPECT_EQ(w.Config[0] & 0x3000, bandGap);
 
     ASSERT_TRUE(w.Erase());
-    EXPECT_EQ(chip.Peek(CMidRegion::Program, 0x3FF), 0x3FFF) << "the bulk erase takes the calibration";
+    EXPECT_EQ(chip.Peek(EMidRegion::Program, 0x3FF), 0x3FFF) << "the bulk erase takes the calibration";
     ASSERT_TRUE(w.WriteCalibration());
-    EXPECT_EQ(chip.Peek(CMidRegion::Program, 0x3FF), osccal);
-    EXPECT_EQ(chip.Peek(CMidRegion::Config, 0) & 0x3000, bandGap);
+    EXPECT_EQ(chip.Peek(EMidRegion::Program, 0x3FF), osccal);
+    EXPECT_EQ(chip.Peek(EMidRegion::Config, 0) & 0x3000, bandGap);
 }
 
 TEST(EngineOnChip, StopRequestEndsALongReadAndTheChipIsLeft) {
     CBench b("PIC16F877A");
     CWriter& w = b.Writer;
     std::vector<std::vector<uint8_t>> sent;
-    w.SetTraceHook([&](CWriter::TraceDirection direction, std::span<const uint8_t> bytes) {
-        if (direction == CWriter::TraceDirection::Out) {
+    w.SetTraceHook([&](CWriter::ETraceDirection direction, std::span<const uint8_t> bytes) {
+        if (direction == CWriter::ETraceDirection::Out) {
             sent.emplace_back(bytes.begin(), bytes.end());
             if (sent.size() == 10) {
                 w.AbortRequest = true; // the user's Cancel, in the middle of the read
@@ -51,8 +51,8 @@ TEST(EngineOnChip, StopRequestEndsALongReadAndTheChipIsLeft) {
     // Socket, entry, then reads: the loop ended at the next block instead of
     // the 1024 packets of the whole memory.
     EXPECT_LT(sent.size(), 16U);
-    const std::vector<uint8_t> exitPacket = {0x80, 0x05, 0x80, 0x0B, 0x80, 0x03, 0x81, 0x00,
-                                             0x01, 0x00, 0x80, 0x06, 0x80, 0x09};
+    const std::vector<uint8_t> exitPacket = {0x80, 0x05, 0x80, 0x0B, 0x80, 0x03, 0x81,
+                                             0x00, 0x01, 0x00, 0x80, 0x06, 0x80, 0x09};
     EXPECT_EQ(sent.back(), exitPacket);
     EXPECT_FALSE(b.Sim.State().Vpp) << "the chip is out of programming mode";
     EXPECT_FALSE(b.Sim.Chip()->InProgrammingMode());
@@ -95,7 +95,7 @@ TEST(EngineOnChip, Pic18With128KiBRoundTrips) {
     ASSERT_NE(base, nullptr);
     CPic18Model big = *base;
     big.ProgramBytes = 128 * 1024;
-    CBench b("PIC18F4550", SimTiming::Typical, std::make_unique<CPic18Chip>(big, SimTiming::Typical));
+    CBench b("PIC18F4550", ESimTiming::Typical, std::make_unique<CPic18Chip>(big, ESimTiming::Typical));
     CWriter& w = b.Writer;
     w.ProgramSize = 128 * 1024;
     w.AllocProgram();

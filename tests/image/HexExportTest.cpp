@@ -46,7 +46,8 @@ TEST(HexRecord, FormatAndChecksum) {
     const uint8_t sumsTo256[2] = {0xFE, 0xFE}; // 02 + 01 + FE + FE = 0x1FF
     EXPECT_EQ(FormatHexRecord(2, 0x0100, 0, sumsTo256), ":02010000FEFE01\r\n");
     const uint8_t zero[1] = {0xFF};
-    EXPECT_EQ(FormatHexRecord(1, 0x0000, 0, zero), ":01000000FF00\r\n") << "a sum of 0x100 gives the checksum 00";
+    EXPECT_EQ(FormatHexRecord(1, 0x0000, 0, zero), ":01000000FF00\r\n")
+        << "a sum of 0x100 gives the checksum 00";
     EXPECT_EQ(FormatHexRecord(1, 0x12345, 0, zero), ":01234500FF98\r\n") << "only the low 16 address bits";
 }
 
@@ -70,7 +71,8 @@ TEST(HexExport, ProgramBlocksAndBlankWords) {
     hex.ProgramData[2 * 40 + 1] = 0xFF; // 0xFFFF is not the blank word
     const std::vector<std::string> lines = Lines(hex.FormatImage());
     ASSERT_EQ(lines.size(), 5U);
-    EXPECT_EQ(lines[1], ":10001000FF3F003FFF3FFF3FFF3FFF3FFF3FFF3FEF") << "the whole block, blank words included";
+    EXPECT_EQ(lines[1], ":10001000FF3F003FFF3FFF3FFF3FFF3FFF3FFF3FEF")
+        << "the whole block, blank words included";
     EXPECT_EQ(lines[2].substr(0, 9), ":10005000");
     EXPECT_EQ(lines[2].substr(9, 4), "FFFF");
 }
@@ -87,17 +89,17 @@ TEST(HexExport, MidRangeEepromAndSecondConfigurationRecord) {
     hex.Config[2] = 0xFFFF;
     const std::vector<std::string> lines = Lines(hex.FormatImage());
     ASSERT_EQ(lines.size(), 5U);
-    EXPECT_EQ(lines[1], FormatHexRecord(16, 0x4210,
-                                        0, std::vector<uint8_t>{0x12, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF,
-                                                                0, 0xFF, 0, 0x34, 0}
-                                               .data())
-                            .substr(0, 43));
-    EXPECT_EQ(lines[2].substr(0, 11), ":1040000005") << "only the low four ID bits";
-    EXPECT_EQ(lines[3], FormatHexRecord(16, 0x4010, 0,
-                                        std::vector<uint8_t>{0xBC, 0x3A, 0xFF, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                             0}
+    EXPECT_EQ(lines[1], FormatHexRecord(16, 0x4210, 0,
+                                        std::vector<uint8_t>{0x12, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0, 0xFF, 0,
+                                                             0xFF, 0, 0xFF, 0, 0x34, 0}
                                             .data())
                             .substr(0, 43));
+    EXPECT_EQ(lines[2].substr(0, 11), ":1040000005") << "only the low four ID bits";
+    EXPECT_EQ(lines[3],
+              FormatHexRecord(
+                  16, 0x4010, 0,
+                  std::vector<uint8_t>{0xBC, 0x3A, 0xFF, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}.data())
+                  .substr(0, 43));
 
     for (int count : {1, 8}) {
         hex.ConfigCount = count;
@@ -109,13 +111,13 @@ TEST(HexExport, MidRangeEepromAndSecondConfigurationRecord) {
 TEST(HexExport, Pic18SectionsAndExtendedAddresses) {
     CHexFile hex;
     MakePic18(hex, 128 * 1024, 256);
-    hex.ProgramData[0x10] = 0x00;         // one 0x00 byte brings in its whole block
-    hex.ProgramData[0x1FFF0] = 0x12;      // upper address 0x0001
+    hex.ProgramData[0x10] = 0x00;    // one 0x00 byte brings in its whole block
+    hex.ProgramData[0x1FFF0] = 0x12; // upper address 0x0001
     hex.EepromData[255] = 0x77;
     const std::vector<std::string> lines = Lines(hex.FormatImage());
-    const std::vector<std::string> expectedStarts = {":020000040000FA", ":10001000", ":020000040001F9", ":10FFF000",
-                                                     ":0200000400F00A", ":0800F800", ":020000040020DA", ":08000000",
-                                                     ":020000040030CA", ":0E000000", ":00000001FF"};
+    const std::vector<std::string> expectedStarts = {
+        ":020000040000FA", ":10001000", ":020000040001F9", ":10FFF000", ":0200000400F00A", ":0800F800",
+        ":020000040020DA", ":08000000", ":020000040030CA", ":0E000000", ":00000001FF"};
     ASSERT_EQ(lines.size(), expectedStarts.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].substr(0, expectedStarts[i].size()), expectedStarts[i]) << i;
@@ -186,7 +188,8 @@ TEST(HexRoundTrip, RandomImagesOfBothFamilies) {
             id = rng() & 0xFF;
         }
         for (int w = 0; w < out.ConfigWordCount(); ++w) {
-            out.Config[w] = ((rng() & (pic18 ? 0xFF : 0x3FFF)) & ~out.ConfigZeroMask[w]) | out.ConfigOneMask[w];
+            out.Config[w] =
+                ((rng() & (pic18 ? 0xFF : 0x3FFF)) & ~out.ConfigZeroMask[w]) | out.ConfigOneMask[w];
         }
         const std::string path = dir.File("round.hex");
         ASSERT_TRUE(out.SaveHex(path));

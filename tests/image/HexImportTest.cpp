@@ -9,15 +9,15 @@ namespace {
 
 class CScriptedPrompt : public IMessageBox {
 public:
-    explicit CScriptedPrompt(MsgResult answer) : Answer(answer) {}
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override {
+    explicit CScriptedPrompt(EMsgResult answer) : Answer(answer) {}
+    EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override {
         ++Asked;
         LastText = text;
-        EXPECT_EQ(icon, MsgIcon::Exclamation);
-        EXPECT_EQ(buttons, MsgButtons::YesNo);
+        EXPECT_EQ(icon, EMsgIcon::Exclamation);
+        EXPECT_EQ(buttons, EMsgButtons::YesNo);
         return Answer;
     }
-    MsgResult Answer;
+    EMsgResult Answer;
     int Asked = 0;
     std::string LastText;
 };
@@ -53,12 +53,12 @@ protected:
 
 TEST_F(HexImport, MidRangeAddressMap) {
     ASSERT_TRUE(Load(":020000040000FA\n"
-                     ":04000000852800004F\n"      // words 0, 1
+                     ":04000000852800004F\n"         // words 0, 1
                      ":084000000100020003000400AE\n" // user IDs 1..4
-                     ":02400E00723FFF\n"          // configuration word 0x3F72
-                     ":0442000011AA22BB22\n"      // EEPROM 0x11, 0x22 (odd bytes dropped)
+                     ":02400E00723FFF\n"             // configuration word 0x3F72
+                     ":0442000011AA22BB22\n"         // EEPROM 0x11, 0x22 (odd bytes dropped)
                      ":020000040020DA\n"
-                     ":0100000055AA\n"            // 0x200000: dropped on a 14-bit device
+                     ":0100000055AA\n" // 0x200000: dropped on a 14-bit device
                      ":00000001FF\n"));
     EXPECT_EQ(m_hex.ProgramWord(0), 0x2885U);
     EXPECT_EQ(m_hex.ProgramWord(1), 0x0000U);
@@ -85,11 +85,11 @@ TEST_F(HexImport, DamagedRecordsAreAppliedAndCounted) {
     ASSERT_TRUE(Load("\r\n"
                      "   \n"
                      "garbage line\n"
-                     ":0200000012345A\n"   // wrong checksum: still stored
+                     ":0200000012345A\n" // wrong checksum: still stored
                      ":00000001FF\n"
-                     ":02000200ABCD84\n"   // after the end record: still applied
-                     ":04000400AB\n"       // count beyond the data: the checksum byte, then 0
-                     ":0200060077\n"));    // count without data
+                     ":02000200ABCD84\n" // after the end record: still applied
+                     ":04000400AB\n"     // count beyond the data: the checksum byte, then 0
+                     ":0200060077\n"));  // count without data
     EXPECT_EQ(m_hex.ProgramData[0], 0x12);
     EXPECT_EQ(m_hex.ProgramData[1], 0x34);
     EXPECT_EQ(m_hex.ProgramData[2], 0xAB);
@@ -98,17 +98,18 @@ TEST_F(HexImport, DamagedRecordsAreAppliedAndCounted) {
     EXPECT_EQ(m_hex.ProgramData[5], 0x00);
     EXPECT_EQ(m_hex.ProgramData[6], 0x77);
     EXPECT_EQ(m_hex.ProgramData[7], 0x00);
-    EXPECT_EQ(m_hex.BadRecordCount, 4) << "garbage, wrong checksum and two short records; blank lines are fine";
+    EXPECT_EQ(m_hex.BadRecordCount, 4)
+        << "garbage, wrong checksum and two short records; blank lines are fine";
 }
 
 TEST_F(HexImport, ExtendedAddressesAndOtherTypes) {
-    ASSERT_TRUE(Load(":020000021000EC\n"      // segment 0x1000 -> 0x10000
-                     ":020000040000FA\n"      // the later record wins
+    ASSERT_TRUE(Load(":020000021000EC\n" // segment 0x1000 -> 0x10000
+                     ":020000040000FA\n" // the later record wins
                      ":0100100011DE\n"
-                     ":0400000300001234B3\n"  // type 3 ignored
-                     ":0400000500001234B1\n"  // type 5 ignored
-                     ":02000002040AEE\n"      // segment 0x040A -> 0x40A0
-                     ":0100000033CC\n"));     // 0x40A0: outside every region of a 14-bit device
+                     ":0400000300001234B3\n" // type 3 ignored
+                     ":0400000500001234B1\n" // type 5 ignored
+                     ":02000002040AEE\n"     // segment 0x040A -> 0x40A0
+                     ":0100000033CC\n"));    // 0x40A0: outside every region of a 14-bit device
     EXPECT_EQ(m_hex.ProgramData[0x10], 0x11);
     EXPECT_EQ(m_hex.SegmentBase, 0x40A0U);
     EXPECT_EQ(m_hex.ProgramWord(0), 0x3FFFU);
@@ -148,7 +149,7 @@ TEST_F(HexImport18, Pic18AddressMap) {
                      ":0200000400F00A\n"
                      ":02000000A55AFF\n"
                      ":020000040000FA\n"
-                     ":02400E00723FFF\n"));     // a 14-bit configuration record: program memory here
+                     ":02400E00723FFF\n")); // a 14-bit configuration record: program memory here
     EXPECT_EQ(m_hex.ProgramData[3], 0x04);
     EXPECT_EQ(m_hex.UserId[7], 0xEFU);
     EXPECT_EQ(m_hex.Config[13], 0x0EU);
@@ -162,7 +163,7 @@ TEST_F(HexImport18, Pic18AddressMap) {
 TEST_F(HexImport, ChangeWatch) {
     const std::string path = m_dir.Write("watched.hex", ":020000001234B8\n");
     ASSERT_TRUE(m_hex.LoadHex(path));
-    CScriptedPrompt no(MsgResult::No);
+    CScriptedPrompt no(EMsgResult::No);
     EXPECT_FALSE(m_hex.CheckHexChanged(no));
     EXPECT_EQ(no.Asked, 0) << "unchanged file: no question";
 
@@ -175,7 +176,7 @@ TEST_F(HexImport, ChangeWatch) {
     EXPECT_EQ(no.Asked, 2) << "No keeps the old status, so the question comes again";
     EXPECT_EQ(m_hex.ProgramData[0], 0x12);
 
-    CScriptedPrompt yes(MsgResult::Yes);
+    CScriptedPrompt yes(EMsgResult::Yes);
     EXPECT_TRUE(m_hex.CheckHexChanged(yes));
     EXPECT_EQ(m_hex.ProgramData[0], 0xAB);
     EXPECT_FALSE(m_hex.CheckHexChanged(yes));

@@ -76,8 +76,8 @@ TEST(Program, ErasesWritesAndVerifiesStepByStep) {
     EXPECT_TRUE(b.Front.VerifyErrors.empty());
     ASSERT_EQ(b.Front.Messages.size(), 1u);
     EXPECT_EQ(b.Front.Messages[0].Text, kMsgCompleted);
-    EXPECT_EQ(b.Front.Messages[0].Icon, MsgIcon::Information);
-    EXPECT_EQ(b.Front.Messages[0].Buttons, MsgButtons::Ok);
+    EXPECT_EQ(b.Front.Messages[0].Icon, EMsgIcon::Information);
+    EXPECT_EQ(b.Front.Messages[0].Buttons, EMsgButtons::Ok);
 
     EXPECT_TRUE(ChipHoldsImage(b));
     EXPECT_EQ(b.Chip.ProgramWord(100), 0x3FFF);
@@ -248,7 +248,7 @@ struct CReloadBench {
 TEST(ProgramReload, AskedBeforeWritingAndYesWritesTheNewFile) {
     CReloadBench r;
     CRunnerBench& b = r.b;
-    b.Front.Answers = {MsgResult::Yes};
+    b.Front.Answers = {EMsgResult::Yes};
     // The timer keeps ticking under the question; no step may run meanwhile.
     int ticksUnderModal = 0;
     b.Front.DuringModal = [&] {
@@ -264,8 +264,8 @@ TEST(ProgramReload, AskedBeforeWritingAndYesWritesTheNewFile) {
 
     ASSERT_GE(b.Front.Messages.size(), 1u);
     EXPECT_EQ(b.Front.Messages[0].Text, kMsgHexChanged);
-    EXPECT_EQ(b.Front.Messages[0].Icon, MsgIcon::Exclamation);
-    EXPECT_EQ(b.Front.Messages[0].Buttons, MsgButtons::YesNo);
+    EXPECT_EQ(b.Front.Messages[0].Icon, EMsgIcon::Exclamation);
+    EXPECT_EQ(b.Front.Messages[0].Buttons, EMsgButtons::YesNo);
     EXPECT_EQ(ticksUnderModal, 3);
     EXPECT_EQ(b.Front.HexChecks, 1);
     EXPECT_EQ(b.Front.Reloads, 1);
@@ -318,7 +318,7 @@ TEST(ProgramReload, KeepsTheCalibrationReadFromTheChip) {
     CReloadBench r("PIC12F675");
     CRunnerBench& b = r.b;
     b.Chip.SetProgramWord(0x3FF, 0x3480);
-    b.Front.Answers = {MsgResult::Yes};
+    b.Front.Answers = {EMsgResult::Yes};
     b.Runner.OnProgram();
     ASSERT_TRUE(b.RunUntilIdle());
     EXPECT_EQ(b.Front.Reloads, 1);

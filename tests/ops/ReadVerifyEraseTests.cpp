@@ -73,8 +73,8 @@ TEST(Read, AllCopiesTheChipIntoDeviceAndFileAndDetachesTheFile) {
 }
 
 TEST(Read, EachPartialReadChangesOnlyItsRegion) {
-    enum class Kind { Program, Data, Config };
-    for (Kind kind : {Kind::Program, Kind::Data, Kind::Config}) {
+    enum class EKind { Program, Data, Config };
+    for (EKind kind : {EKind::Program, EKind::Data, EKind::Config}) {
         SCOPED_TRACE(static_cast<int>(kind));
         CRunnerBench b("PIC16F877A");
         ASSERT_TRUE(b.Connect());
@@ -85,15 +85,15 @@ TEST(Read, EachPartialReadChangesOnlyItsRegion) {
         b.Front.ClearRecords();
 
         switch (kind) {
-        case Kind::Program:
+        case EKind::Program:
             b.Runner.OnReadProgram();
             EXPECT_EQ(b.Runner.ProgressTotal(), 8192u * 2);
             break;
-        case Kind::Data:
+        case EKind::Data:
             b.Runner.OnReadData();
             EXPECT_EQ(b.Runner.ProgressTotal(), 256u);
             break;
-        case Kind::Config:
+        case EKind::Config:
             b.Runner.OnReadConfig();
             EXPECT_EQ(b.Runner.ProgressTotal(), 8192u * 2 + 256);
             break;
@@ -101,9 +101,9 @@ TEST(Read, EachPartialReadChangesOnlyItsRegion) {
         EXPECT_EQ(b.Front.StatusIds, (std::vector<int>{kIdsRead}));
         ASSERT_TRUE(b.RunUntilIdle());
 
-        const bool program = kind == Kind::Program;
-        const bool data = kind == Kind::Data;
-        const bool config = kind == Kind::Config;
+        const bool program = kind == EKind::Program;
+        const bool data = kind == EKind::Data;
+        const bool config = kind == EKind::Config;
         EXPECT_EQ(b.Device.ProgramData[0], program ? 0x00 : 0x55);
         EXPECT_EQ(b.Device.ProgramData[1], program ? 0x30 : 0x55);
         EXPECT_EQ(b.File.ProgramData[0], program ? 0x00 : 0xFF);

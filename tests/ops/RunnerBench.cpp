@@ -21,18 +21,18 @@ void CTestFrontEnd::ClearRecords() {
     ConfigGridPages.clear();
 }
 
-MsgResult CTestFrontEnd::Show(const std::string& text, MsgIcon icon, MsgButtons buttons) {
+EMsgResult CTestFrontEnd::Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) {
     Messages.push_back({text, icon, buttons});
     if (DuringModal) {
         DuringModal();
     }
-    if (buttons == MsgButtons::Ok) {
-        return MsgResult::Ok;
+    if (buttons == EMsgButtons::Ok) {
+        return EMsgResult::Ok;
     }
     if (Answers.empty()) {
-        return MsgResult::No;
+        return EMsgResult::No;
     }
-    const MsgResult answer = Answers.front();
+    const EMsgResult answer = Answers.front();
     Answers.pop_front();
     return answer;
 }
@@ -65,11 +65,11 @@ std::string ShippedCatalogue() {
     return std::string(KVX3_SOURCE_DIR) + "/data/PicDeviceList3.txt";
 }
 
-uint16_t CBenchChip::Peek(CMidRegion region, size_t index) const {
+uint16_t CBenchChip::Peek(EMidRegion region, size_t index) const {
     return m_chip != nullptr ? m_chip->Peek(region, index) : 0xFFFF;
 }
 
-void CBenchChip::Poke(CMidRegion region, size_t index, uint16_t value) {
+void CBenchChip::Poke(EMidRegion region, size_t index, uint16_t value) {
     if (m_chip != nullptr) {
         m_chip->Poke(region, index, value);
     }
@@ -82,12 +82,12 @@ void CBenchChip::SetDeviceId(uint16_t word) {
 }
 
 uint32_t CBenchChip::ConfigWrites() const {
-    return m_chip != nullptr ? m_chip->WritesAt(CMidRegion::Config, 0) : 0;
+    return m_chip != nullptr ? m_chip->WritesAt(EMidRegion::Config, 0) : 0;
 }
 
 void CBenchChip::SetStuckWord(uint32_t address) {
     if (m_chip != nullptr) {
-        m_chip->SetStuckCell(CMidRegion::Program, address);
+        m_chip->SetStuckCell(EMidRegion::Program, address);
     }
 }
 
@@ -95,7 +95,7 @@ bool CBenchChip::IsErased() const {
     if (m_chip == nullptr) {
         return false;
     }
-    const auto all = [this](CMidRegion region, uint16_t blank) {
+    const auto all = [this](EMidRegion region, uint16_t blank) {
         for (size_t i = 0; i < m_chip->RegionSize(region); ++i) {
             if (m_chip->Peek(region, i) != blank) {
                 return false;
@@ -103,15 +103,15 @@ bool CBenchChip::IsErased() const {
         }
         return true;
     };
-    return all(CMidRegion::Program, 0x3FFF) && all(CMidRegion::Eeprom, 0xFF) &&
-           all(CMidRegion::UserId, 0x3FFF) && m_chip->Peek(CMidRegion::Config, 0) == 0x3FFF;
+    return all(EMidRegion::Program, 0x3FFF) && all(EMidRegion::Eeprom, 0xFF) &&
+           all(EMidRegion::UserId, 0x3FFF) && m_chip->Peek(EMidRegion::Config, 0) == 0x3FFF;
 }
 
 namespace {
 
 std::unique_ptr<ISimChip> MakeBenchChip(const std::string& name) {
-    std::unique_ptr<ISimChip> chip = MakeMidRangeSimChip(name, SimTiming::Typical);
-    return chip != nullptr ? std::move(chip) : MakePic18SimChip(name, SimTiming::Typical);
+    std::unique_ptr<ISimChip> chip = MakeMidRangeSimChip(name, ESimTiming::Typical);
+    return chip != nullptr ? std::move(chip) : MakePic18SimChip(name, ESimTiming::Typical);
 }
 
 } // namespace

@@ -27,8 +27,8 @@ public:
 
     struct CShown {
         std::string Text;
-        MsgIcon Icon;
-        MsgButtons Buttons;
+        EMsgIcon Icon;
+        EMsgButtons Buttons;
     };
 
     // --- script ---
@@ -37,7 +37,7 @@ public:
     bool SumId = false;   // m_bSumId
     int Page = 0;         // m_nConfigPage
     // Answers to Yes/No questions, in order; No once they run out.
-    std::deque<MsgResult> Answers;
+    std::deque<EMsgResult> Answers;
     // Runs inside every modal message or report, as the window's timer keeps
     // ticking under a modal box.
     std::function<void()> DuringModal;
@@ -63,7 +63,7 @@ public:
     void ClearRecords();
 
     // --- IRunnerFrontEnd ---
-    MsgResult Show(const std::string& text, MsgIcon icon, MsgButtons buttons) override;
+    EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;
     void SetStatusText(int stringId) override { StatusIds.push_back(stringId); }
     void SetWriterLabel(const std::string& text) override { WriterLabels.push_back(text); }
     void EnableControls(bool enable) override { Enables.push_back(enable); }
@@ -107,13 +107,13 @@ class CBenchChip {
 public:
     explicit CBenchChip(CMidRangeChip* chip) : m_chip(chip) {}
     bool Present() const { return m_chip != nullptr; }
-    uint16_t ProgramWord(uint32_t address) const { return Peek(CMidRegion::Program, address); }
-    void SetProgramWord(uint32_t address, uint16_t word) { Poke(CMidRegion::Program, address, word); }
-    uint16_t EepromByte(uint32_t address) const { return Peek(CMidRegion::Eeprom, address); }
-    uint16_t Config(int i) const { return Peek(CMidRegion::Config, static_cast<size_t>(i)); }
+    uint16_t ProgramWord(uint32_t address) const { return Peek(EMidRegion::Program, address); }
+    void SetProgramWord(uint32_t address, uint16_t word) { Poke(EMidRegion::Program, address, word); }
+    uint16_t EepromByte(uint32_t address) const { return Peek(EMidRegion::Eeprom, address); }
+    uint16_t Config(int i) const { return Peek(EMidRegion::Config, static_cast<size_t>(i)); }
     // Bits the chip does not implement read as the chip defines them.
-    void SetConfig(int i, uint16_t word) { Poke(CMidRegion::Config, static_cast<size_t>(i), word); }
-    uint16_t UserId(int i) const { return Peek(CMidRegion::UserId, static_cast<size_t>(i)); }
+    void SetConfig(int i, uint16_t word) { Poke(EMidRegion::Config, static_cast<size_t>(i), word); }
+    uint16_t UserId(int i) const { return Peek(EMidRegion::UserId, static_cast<size_t>(i)); }
     void SetDeviceId(uint16_t word);
     // Programming cycles that reached configuration word 0.
     uint32_t ConfigWrites() const;
@@ -124,8 +124,8 @@ public:
     bool IsErased() const;
 
 private:
-    uint16_t Peek(CMidRegion region, size_t index) const;
-    void Poke(CMidRegion region, size_t index, uint16_t value);
+    uint16_t Peek(EMidRegion region, size_t index) const;
+    void Poke(EMidRegion region, size_t index, uint16_t value);
     CMidRangeChip* m_chip;
 };
 

@@ -179,8 +179,8 @@ TEST(RunnerDeviceId, MismatchAtALaterStepEndsTheSequence) {
 
     ASSERT_EQ(b.Front.Messages.size(), 1u);
     EXPECT_EQ(b.Front.Messages[0].Text, kMsgDeviceIdMismatch);
-    EXPECT_EQ(b.Front.Messages[0].Icon, MsgIcon::Error);
-    EXPECT_EQ(b.Front.Messages[0].Buttons, MsgButtons::Ok);
+    EXPECT_EQ(b.Front.Messages[0].Icon, EMsgIcon::Error);
+    EXPECT_EQ(b.Front.Messages[0].Buttons, EMsgButtons::Ok);
     EXPECT_EQ(b.Runner.Sequence(), CRunner::SEQ_NONE);
     EXPECT_FALSE(b.Runner.IsBusy());
     EXPECT_FALSE(b.Runner.HasWorkerThread());

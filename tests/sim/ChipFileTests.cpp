@@ -14,26 +14,26 @@ TEST(SimChips, EveryMidRangeDeviceOfTheFactsIsModelledAndBlank) {
                            "PIC16F87",  "PIC16F88",  "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
                            "PIC16F883", "PIC16F886", "PIC16F887"};
     for (const char* name : names) {
-        std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip(name, SimTiming::Typical);
+        std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip(name, ESimTiming::Typical);
         ASSERT_NE(chip, nullptr) << name;
         EXPECT_EQ(chip->Name(), name);
         EXPECT_EQ(chip->CoreWidth(), 14);
         EXPECT_FALSE(chip->CodeProtected()) << name;
         EXPECT_FALSE(chip->DataProtected()) << name;
-        EXPECT_EQ(chip->Peek(CMidRegion::Program, 0), 0x3FFF) << name;
-        EXPECT_EQ(chip->Peek(CMidRegion::UserId, 3), 0x3FFF) << name;
+        EXPECT_EQ(chip->Peek(EMidRegion::Program, 0), 0x3FFF) << name;
+        EXPECT_EQ(chip->Peek(EMidRegion::UserId, 3), 0x3FFF) << name;
         EXPECT_NE(chip->DeviceIdWord(), 0x3FFF) << name;
-        if (chip->RegionSize(CMidRegion::Eeprom) > 0) {
-            EXPECT_EQ(chip->Peek(CMidRegion::Eeprom, 0), 0xFF) << name;
+        if (chip->RegionSize(EMidRegion::Eeprom) > 0) {
+            EXPECT_EQ(chip->Peek(EMidRegion::Eeprom, 0), 0xFF) << name;
         }
-        EXPECT_NE(MakeSimChip(name, SimTiming::Strict), nullptr) << name;
+        EXPECT_NE(MakeSimChip(name, ESimTiming::Strict), nullptr) << name;
     }
     EXPECT_EQ(MidRangeDeviceNames().size(), std::size(names));
-    EXPECT_EQ(MakeSimChip("PIC16F999", SimTiming::Typical), nullptr);
-    EXPECT_EQ(MakeSimChip("", SimTiming::Typical), nullptr);
+    EXPECT_EQ(MakeSimChip("PIC16F999", ESimTiming::Typical), nullptr);
+    EXPECT_EQ(MakeSimChip("", ESimTiming::Typical), nullptr);
     // The device ID word carries revision bits under the catalogue's mask.
-    EXPECT_EQ(MakeMidRangeChip("PIC16F877A", SimTiming::Typical)->DeviceIdWord() & 0x3FF0, 0x0E20);
-    EXPECT_EQ(MakeMidRangeChip("PIC12F683", SimTiming::Typical)->DeviceIdWord() & 0x3FE0, 0x0460);
+    EXPECT_EQ(MakeMidRangeChip("PIC16F877A", ESimTiming::Typical)->DeviceIdWord() & 0x3FF0, 0x0E20);
+    EXPECT_EQ(MakeMidRangeChip("PIC12F683", ESimTiming::Typical)->DeviceIdWord() & 0x3FE0, 0x0460);
 }
 
 TEST(SimChipFile, ASavedChipComesBackInAnotherRun) {
@@ -41,35 +41,35 @@ TEST(SimChipFile, ASavedChipComesBackInAnotherRun) {
     const std::string path = dir.File("chip.txt");
     {
         simtest::CBench b("PIC16F887");
-        b.Chip().Poke(CMidRegion::Program, 8191, 0x2ABC);
-        b.Chip().Poke(CMidRegion::Eeprom, 255, 0x5A);
-        b.Chip().Poke(CMidRegion::UserId, 1, 0x000C);
-        b.Chip().Poke(CMidRegion::Config, 0, 0x3FBF); // CP set
-        b.Chip().Poke(CMidRegion::Calibration, 0, 0x1234);
+        b.Chip().Poke(EMidRegion::Program, 8191, 0x2ABC);
+        b.Chip().Poke(EMidRegion::Eeprom, 255, 0x5A);
+        b.Chip().Poke(EMidRegion::UserId, 1, 0x000C);
+        b.Chip().Poke(EMidRegion::Config, 0, 0x3FBF); // CP set
+        b.Chip().Poke(EMidRegion::Calibration, 0, 0x1234);
         b.Chip().SetDeviceIdWord(0x2081);
         ASSERT_TRUE(b.Chip().SaveToFile(path));
     }
     EXPECT_NE(ReadWholeFile(path).find("code-protected yes"), std::string::npos);
-    std::unique_ptr<ISimChip> loaded = LoadSimChipFromFile(path, SimTiming::Strict);
+    std::unique_ptr<ISimChip> loaded = LoadSimChipFromFile(path, ESimTiming::Strict);
     ASSERT_NE(loaded, nullptr);
     auto* chip = dynamic_cast<CMidRangeChip*>(loaded.get());
     ASSERT_NE(chip, nullptr);
     EXPECT_EQ(chip->Name(), "PIC16F887");
-    EXPECT_EQ(chip->Timing(), SimTiming::Strict);
-    EXPECT_EQ(chip->Peek(CMidRegion::Program, 8191), 0x2ABC);
-    EXPECT_EQ(chip->Peek(CMidRegion::Program, 0), 0x3FFF);
-    EXPECT_EQ(chip->Peek(CMidRegion::Eeprom, 255), 0x5A);
-    EXPECT_EQ(chip->Peek(CMidRegion::UserId, 1), 0x000C);
+    EXPECT_EQ(chip->Timing(), ESimTiming::Strict);
+    EXPECT_EQ(chip->Peek(EMidRegion::Program, 8191), 0x2ABC);
+    EXPECT_EQ(chip->Peek(EMidRegion::Program, 0), 0x3FFF);
+    EXPECT_EQ(chip->Peek(EMidRegion::Eeprom, 255), 0x5A);
+    EXPECT_EQ(chip->Peek(EMidRegion::UserId, 1), 0x000C);
     EXPECT_TRUE(chip->CodeProtected());
-    EXPECT_EQ(chip->Peek(CMidRegion::Calibration, 0), 0x1234);
+    EXPECT_EQ(chip->Peek(EMidRegion::Calibration, 0), 0x1234);
     EXPECT_EQ(chip->DeviceIdWord(), 0x2081);
     // Loading into a chip of another model is refused.
-    EXPECT_FALSE(MakeMidRangeChip("PIC16F886", SimTiming::Typical)->LoadFromFile(path));
+    EXPECT_FALSE(MakeMidRangeChip("PIC16F886", ESimTiming::Typical)->LoadFromFile(path));
 }
 
 TEST(SimChipFile, BadFilesLoadNothingAndChangeNothing) {
     CTempDir dir;
-    std::unique_ptr<CMidRangeChip> source = MakeMidRangeChip("PIC16F84A", SimTiming::Typical);
+    std::unique_ptr<CMidRangeChip> source = MakeMidRangeChip("PIC16F84A", ESimTiming::Typical);
     const std::string good = dir.File("good.txt");
     ASSERT_TRUE(source->SaveToFile(good));
     const std::string text = ReadWholeFile(good);
@@ -102,15 +102,15 @@ TEST(SimChipFile, BadFilesLoadNothingAndChangeNothing) {
     int n = 0;
     for (const std::string& content : bad) {
         const std::string path = dir.Write("bad" + std::to_string(n++) + ".txt", content);
-        std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip("PIC16F84A", SimTiming::Typical);
-        chip->Poke(CMidRegion::Program, 0, 0x0777);
+        std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip("PIC16F84A", ESimTiming::Typical);
+        chip->Poke(EMidRegion::Program, 0, 0x0777);
         EXPECT_FALSE(chip->LoadFromFile(path)) << "case " << n - 1;
-        EXPECT_EQ(chip->Peek(CMidRegion::Program, 0), 0x0777) << "case " << n - 1;
-        EXPECT_EQ(LoadSimChipFromFile(path, SimTiming::Typical), nullptr) << "case " << n - 1;
+        EXPECT_EQ(chip->Peek(EMidRegion::Program, 0), 0x0777) << "case " << n - 1;
+        EXPECT_EQ(LoadSimChipFromFile(path, ESimTiming::Typical), nullptr) << "case " << n - 1;
     }
-    EXPECT_EQ(LoadSimChipFromFile(dir.File("missing.txt"), SimTiming::Typical), nullptr);
+    EXPECT_EQ(LoadSimChipFromFile(dir.File("missing.txt"), ESimTiming::Typical), nullptr);
     EXPECT_FALSE(source->SaveToFile(dir.File("no/such/folder/chip.txt")));
     // Comments and spacing are free.
     const std::string spaced = dir.Write("spaced.txt", replaced("deviceid", "# a note\n\n   deviceid"));
-    EXPECT_NE(LoadSimChipFromFile(spaced, SimTiming::Typical), nullptr);
+    EXPECT_NE(LoadSimChipFromFile(spaced, ESimTiming::Typical), nullptr);
 }

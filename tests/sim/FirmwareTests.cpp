@@ -34,15 +34,15 @@ public:
         Log.push_back("read " + std::to_string(c));
         return 0x1234;
     }
-    void P18Command(uint8_t c, uint16_t op, uint64_t) override {
+    void Pic18Command(uint8_t c, uint16_t op, uint64_t) override {
         Log.push_back("p18 " + std::to_string(c) + " " + std::to_string(op));
     }
-    uint8_t P18Read(uint8_t c, uint64_t) override {
+    uint8_t Pic18Read(uint8_t c, uint64_t) override {
         Log.push_back("p18read " + std::to_string(c));
         return 0x5A;
     }
-    void P18HoldBegin(uint8_t op, uint64_t) override { Log.push_back("hold " + std::to_string(op)); }
-    void P18HoldEnd(uint64_t) override { Log.push_back("release"); }
+    void Pic18HoldBegin(uint8_t op, uint64_t) override { Log.push_back("hold " + std::to_string(op)); }
+    void Pic18HoldEnd(uint64_t) override { Log.push_back("release"); }
     const CSimChipCounters& Counters() const override { return m_counters; }
     bool SaveToFile(const std::string&) const override { return false; }
     bool LoadFromFile(const std::string&) override { return false; }
@@ -172,19 +172,19 @@ TEST(SimFirmware, ControlCodesSetTheWritersHardware) {
     EXPECT_TRUE(fw.BusyLed());
     EXPECT_TRUE(fw.ErrorLed());
     EXPECT_TRUE(fw.DcDc());
-    EXPECT_EQ(fw.Socket(), CSimSocket::Large);
-    EXPECT_EQ(fw.Mclr(), CSimMclr::Reset);
+    EXPECT_EQ(fw.Socket(), ESimSocket::Large);
+    EXPECT_EQ(fw.Mclr(), ESimMclr::Reset);
     // The idle packet: error and busy off, converter off, power on, MCLR normal, ICSP.
     Feed(fw, CPacket().Control(14).Control(11).Control(3).Control(0).Control(6).Control(9));
     EXPECT_FALSE(fw.ErrorLed());
     EXPECT_FALSE(fw.BusyLed());
     EXPECT_FALSE(fw.DcDc());
-    EXPECT_EQ(fw.Mclr(), CSimMclr::Normal);
-    EXPECT_EQ(fw.Socket(), CSimSocket::Icsp);
+    EXPECT_EQ(fw.Mclr(), ESimMclr::Normal);
+    EXPECT_EQ(fw.Socket(), ESimSocket::Icsp);
     Feed(fw, CPacket().Control(7));
-    EXPECT_EQ(fw.Socket(), CSimSocket::Small18);
+    EXPECT_EQ(fw.Socket(), ESimSocket::Small18);
     Feed(fw, CPacket().Control(12));
-    EXPECT_EQ(fw.Socket(), CSimSocket::Small8And14);
+    EXPECT_EQ(fw.Socket(), ESimSocket::Small8And14);
 }
 
 TEST(SimFirmware, EntryPacketsOfModesZeroAndOneGiveVppModeTwoDoesNot) {
@@ -198,7 +198,7 @@ TEST(SimFirmware, EntryPacketsOfModesZeroAndOneGiveVppModeTwoDoesNot) {
         const bool expectVpp = mode != 2; // mode 2 switches MCLR to VPP with the converter off
         EXPECT_EQ(fw.ChipHasVpp(), expectVpp) << "mode " << mode;
         EXPECT_EQ(chip.InProgrammingMode(), expectVpp) << "mode " << mode;
-        EXPECT_EQ(fw.Mclr(), CSimMclr::Vpp);
+        EXPECT_EQ(fw.Mclr(), ESimMclr::Vpp);
         Feed(fw, CPacket().Cmd(0x06));
         EXPECT_EQ(fw.Counters().ChipCommandsWithoutVpp, expectVpp ? 0u : 1u);
         // The exit packet takes the voltage away again.

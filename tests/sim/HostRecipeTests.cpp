@@ -33,7 +33,7 @@ public:
     CHost(CBench& bench, const Entry& e) : b(bench), m(e) {}
 
     uint8_t End() const { return m.WriteCycle == 2 ? 0x17 : m.WriteCycle == 3 ? 0x0A : 0x0E; }
-    bool HasEeprom() { return b.Chip().RegionSize(CMidRegion::Eeprom) > 0; }
+    bool HasEeprom() { return b.Chip().RegionSize(EMidRegion::Eeprom) > 0; }
     void Enter() { b.Link.Enter(b.Chip().PinCount(), m.EntryMode); }
 
     void Erase() {
@@ -154,22 +154,22 @@ private:
     Entry m;
 };
 
-Outcome RunProgramFlow(const Entry& e, SimTiming timing) {
+Outcome RunProgramFlow(const Entry& e, ESimTiming timing) {
     CBench bench(e.Model, timing);
     CMidRangeChip& chip = bench.Chip();
     if (e.Used) {
-        for (size_t i = 0; i < chip.RegionSize(CMidRegion::Program); ++i) {
-            chip.Poke(CMidRegion::Program, i, 0x0123);
+        for (size_t i = 0; i < chip.RegionSize(EMidRegion::Program); ++i) {
+            chip.Poke(EMidRegion::Program, i, 0x0123);
         }
-        for (size_t i = 0; i < chip.RegionSize(CMidRegion::Eeprom); ++i) {
-            chip.Poke(CMidRegion::Eeprom, i, 0x42);
+        for (size_t i = 0; i < chip.RegionSize(EMidRegion::Eeprom); ++i) {
+            chip.Poke(EMidRegion::Eeprom, i, 0x42);
         }
         for (size_t i = 0; i < 4; ++i) {
-            chip.Poke(CMidRegion::UserId, i, 0x0005);
+            chip.Poke(EMidRegion::UserId, i, 0x0005);
         }
         const uint16_t guard =
             static_cast<uint16_t>(chip.Device().ProtectMask | chip.Device().DataProtectMask);
-        chip.Poke(CMidRegion::Config, 0, static_cast<uint16_t>(chip.Peek(CMidRegion::Config, 0) & ~guard));
+        chip.Poke(EMidRegion::Config, 0, static_cast<uint16_t>(chip.Peek(EMidRegion::Config, 0) & ~guard));
     }
     std::vector<uint16_t> program(kWords);
     for (size_t i = 0; i < kWords; ++i) {
@@ -181,7 +181,7 @@ Outcome RunProgramFlow(const Entry& e, SimTiming timing) {
     }
     const uint16_t ids[4] = {0x3F81, 0x3F82, 0x3F83, 0x3F84};
     std::vector<uint16_t> config;
-    for (size_t i = 0; i < chip.RegionSize(CMidRegion::Config); ++i) {
+    for (size_t i = 0; i < chip.RegionSize(EMidRegion::Config); ++i) {
         const uint16_t erased =
             static_cast<uint16_t>(chip.Device().ConfigImplemented[i] | chip.Device().ConfigReadOnes[i]);
         config.push_back(i == 0 ? static_cast<uint16_t>(erased & ~0x0008) : erased);
@@ -190,22 +190,22 @@ Outcome RunProgramFlow(const Entry& e, SimTiming timing) {
     CHost host(bench, e);
     Outcome o;
     host.Erase();
-    o.Erased = !chip.CodeProtected() && chip.Peek(CMidRegion::Program, 0) == 0x3FFF;
+    o.Erased = !chip.CodeProtected() && chip.Peek(EMidRegion::Program, 0) == 0x3FFF;
     host.WriteProgram(program);
     host.WriteEeprom(eeprom);
     host.WriteConfig(config, ids);
     o.Program = o.Eeprom = o.Ids = o.Config = true;
     for (size_t i = 0; i < kWords; ++i) {
-        o.Program = o.Program && chip.Peek(CMidRegion::Program, i) == program[i];
+        o.Program = o.Program && chip.Peek(EMidRegion::Program, i) == program[i];
     }
     for (size_t i = 0; i < kBytes && host.HasEeprom(); ++i) {
-        o.Eeprom = o.Eeprom && chip.Peek(CMidRegion::Eeprom, i) == eeprom[i];
+        o.Eeprom = o.Eeprom && chip.Peek(EMidRegion::Eeprom, i) == eeprom[i];
     }
     for (size_t i = 0; i < 4; ++i) {
-        o.Ids = o.Ids && chip.Peek(CMidRegion::UserId, i) == ids[i];
+        o.Ids = o.Ids && chip.Peek(EMidRegion::UserId, i) == ids[i];
     }
     for (size_t i = 0; i < config.size(); ++i) {
-        o.Config = o.Config && chip.Peek(CMidRegion::Config, i) == config[i];
+        o.Config = o.Config && chip.Peek(EMidRegion::Config, i) == config[i];
     }
     return o;
 }
@@ -239,8 +239,8 @@ TEST(HostRecipes, WhichCatalogueSettingsProgramWhichFamily) {
     for (const Case& c : cases) {
         const std::string what = std::string(c.E.Model) + (c.E.Used ? " used" : " blank") + " entry " +
                                  std::to_string(c.E.EntryMode);
-        EXPECT_EQ(RunProgramFlow(c.E, SimTiming::Typical).Text(), c.Typical) << what << ", typical";
-        EXPECT_EQ(RunProgramFlow(c.E, SimTiming::Strict).Text(), c.Strict) << what << ", strict";
+        EXPECT_EQ(RunProgramFlow(c.E, ESimTiming::Typical).Text(), c.Typical) << what << ", typical";
+        EXPECT_EQ(RunProgramFlow(c.E, ESimTiming::Strict).Text(), c.Strict) << what << ", strict";
     }
 }
 
@@ -279,31 +279,31 @@ TEST(HostRecipes, WhichEraseMethodClearsWhichFamily) {
     };
     for (size_t m = 0; m < std::size(models); ++m) {
         std::string got;
-        for (SimTiming timing : {SimTiming::Typical, SimTiming::Strict}) {
+        for (ESimTiming timing : {ESimTiming::Typical, ESimTiming::Strict}) {
             if (!got.empty()) {
                 got += ' ';
             }
             for (int method = 1; method <= 5; ++method) {
                 CBench bench(models[m], timing);
                 CMidRangeChip& chip = bench.Chip();
-                for (size_t i = 0; i < chip.RegionSize(CMidRegion::Program); ++i) {
-                    chip.Poke(CMidRegion::Program, i, 0x0123);
+                for (size_t i = 0; i < chip.RegionSize(EMidRegion::Program); ++i) {
+                    chip.Poke(EMidRegion::Program, i, 0x0123);
                 }
-                for (size_t i = 0; i < chip.RegionSize(CMidRegion::Eeprom); ++i) {
-                    chip.Poke(CMidRegion::Eeprom, i, 0x42);
+                for (size_t i = 0; i < chip.RegionSize(EMidRegion::Eeprom); ++i) {
+                    chip.Poke(EMidRegion::Eeprom, i, 0x42);
                 }
                 const uint16_t guard =
                     static_cast<uint16_t>(chip.Device().ProtectMask | chip.Device().DataProtectMask);
-                chip.Poke(CMidRegion::Config, 0,
-                          static_cast<uint16_t>(chip.Peek(CMidRegion::Config, 0) & ~guard));
+                chip.Poke(EMidRegion::Config, 0,
+                          static_cast<uint16_t>(chip.Peek(EMidRegion::Config, 0) & ~guard));
                 CHost host(bench, {models[m], 0, 0, 0, 0, method, 1, true});
                 host.Erase();
                 bool blank = !chip.CodeProtected() && !chip.DataProtected();
-                for (size_t i = 0; i < chip.RegionSize(CMidRegion::Program); ++i) {
-                    blank = blank && chip.Peek(CMidRegion::Program, i) == 0x3FFF;
+                for (size_t i = 0; i < chip.RegionSize(EMidRegion::Program); ++i) {
+                    blank = blank && chip.Peek(EMidRegion::Program, i) == 0x3FFF;
                 }
-                for (size_t i = 0; i < chip.RegionSize(CMidRegion::Eeprom); ++i) {
-                    blank = blank && chip.Peek(CMidRegion::Eeprom, i) == 0xFF;
+                for (size_t i = 0; i < chip.RegionSize(EMidRegion::Eeprom); ++i) {
+                    blank = blank && chip.Peek(EMidRegion::Eeprom, i) == 0xFF;
                 }
                 got += blank ? std::to_string(method) : "-";
             }

@@ -10,8 +10,8 @@ using simtest::CPacket;
 TEST(MidRangeAddress, EntryResetsTheCounterAndItWrapsLikeTheSilicon) {
     CBench b("PIC16F628A"); // 2048 words
     CMidRangeChip& chip = b.Chip();
-    chip.Poke(CMidRegion::Program, 0, 0x1111);
-    chip.Poke(CMidRegion::Program, 1, 0x2222);
+    chip.Poke(EMidRegion::Program, 0, 0x1111);
+    chip.Poke(EMidRegion::Program, 1, 0x2222);
     b.Enter();
     EXPECT_EQ(b.ReadWord(), 0x1111);
     b.Send(CPacket().Inc());
@@ -87,22 +87,22 @@ TEST(MidRangeCycles, EveryFamilyProgramsAWordGivenItsTimeAndNotWhenCutShort) {
         {"PIC16F877A", 0x08, 0, 8100, 3900},   // H: erase+program 4 / 8
         {"PIC16F887", 0x08, 0, 3100, 2400},    // I: 2.5 / 3
     };
-    for (SimTiming timing : {SimTiming::Typical, SimTiming::Strict}) {
+    for (ESimTiming timing : {ESimTiming::Typical, ESimTiming::Strict}) {
         for (const TimedCase& c : cases) {
             CBench b(c.Model, timing);
             ProgramTwo(b, c);
             const std::string what = std::string(c.Model) + " begin " + std::to_string(c.Begin);
-            EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 1), 0x1234) << what;
-            EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 2), 0x3FFF)
+            EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 1), 0x1234) << what;
+            EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 2), 0x3FFF)
                 << what << ": a cut cycle changes nothing";
             EXPECT_EQ(b.Chip().Counters().CyclesTooShort, 1u) << what;
         }
     }
     // Between typical and maximum: only typical timing accepts it.
-    for (SimTiming timing : {SimTiming::Typical, SimTiming::Strict}) {
+    for (ESimTiming timing : {ESimTiming::Typical, ESimTiming::Strict}) {
         CBench b("PIC16F84A", timing);
         ProgramTwo(b, {"PIC16F84A", 0x08, 0, 4100, 100});
-        EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 1), timing == SimTiming::Typical ? 0x1234 : 0x3FFF);
+        EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 1), timing == ESimTiming::Typical ? 0x1234 : 0x3FFF);
     }
 }
 
@@ -111,16 +111,16 @@ TEST(MidRangeCycles, CommandsAFamilyLacksAreIgnoredAndTheCycleRunsOn) {
     b.Enter();
     // 0x0E is no command of this family: the cycle is still running 3 ms later.
     b.Send(CPacket().LoadProgram(0x0AAA).Cmd(0x18).WaitUs(500).Cmd(0x0E).WaitUs(2000).Inc());
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 0), 0x0AAA);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 0), 0x0AAA);
     // ... but it does not end the cycle either: the next command cuts it.
     b.Send(CPacket().LoadProgram(0x0BBB).Cmd(0x18).WaitUs(500).Cmd(0x17).Inc());
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 1), 0x3FFF);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 1), 0x3FFF);
     EXPECT_EQ(b.Chip().Counters().UnknownCommands, 2u);
     // The 16F716 has no 0x08 at all.
     CBench e("PIC16F716");
     e.Enter();
     e.Send(CPacket().LoadProgram(0x0123).Cmd(0x08).WaitMs(10).Inc());
-    EXPECT_EQ(e.Chip().Peek(CMidRegion::Program, 0), 0x3FFF);
+    EXPECT_EQ(e.Chip().Peek(EMidRegion::Program, 0), 0x3FFF);
     EXPECT_EQ(e.Chip().Counters().UnknownCommands, 1u);
 }
 
@@ -129,11 +129,11 @@ TEST(MidRangeCycles, LeavingProgrammingModeCutsACycleThatHadNoTime) {
     b.Enter();
     b.Send(CPacket().LoadProgram(0x0001).Cmd(0x08).WaitMs(1));
     b.Link.Exit();
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 0), 0x3FFF);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 0), 0x3FFF);
     b.Enter();
     b.Send(CPacket().LoadProgram(0x0001).Cmd(0x08).WaitMs(5));
     b.Link.Exit();
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 0), 0x0001);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 0), 0x0001);
 }
 
 TEST(MidRangeLatches, ARowIsCommittedWhereThePcIsAndEndResetsTheLatches) {
@@ -149,24 +149,24 @@ TEST(MidRangeLatches, ARowIsCommittedWhereThePcIsAndEndResetsTheLatches) {
     }
     b.Send(row.Cmd(0x18).WaitMs(1).Cmd(0x17));
     for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 8 + i), 0x0100 + i);
+        EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 8 + i), 0x0100 + i);
     }
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 7), 0x3FFF);
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 16), 0x3FFF);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 7), 0x3FFF);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 16), 0x3FFF);
     // One word in the next row: the other seven latches are back at 0x3FFF,
     // and the low PC bits pick the latch.
     b.Send(CPacket().Inc(13).LoadProgram(0x0777).Cmd(0x18).WaitMs(1).Cmd(0x17));
     EXPECT_EQ(b.Chip().Address(), 28);
     for (size_t i = 24; i < 32; ++i) {
-        EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, i), i == 28 ? 0x0777 : 0x3FFF) << i;
+        EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, i), i == 28 ? 0x0777 : 0x3FFF) << i;
     }
     // Ended by another command instead of End Programming, the cycle still
     // programs, but the latches keep their words for the next row.
     b.Send(CPacket().Inc(4).LoadProgram(0x0555).Cmd(0x18).WaitMs(1).Inc());
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 32), 0x0555);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 32), 0x0555);
     b.Send(CPacket().Inc(8).LoadProgram(0x0666).Cmd(0x18).WaitMs(1).Cmd(0x17));
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 41), 0x0666);
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 40), 0x0555) << "stale latch 0 programmed again";
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 41), 0x0666);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 40), 0x0555) << "stale latch 0 programmed again";
 }
 
 TEST(MidRangeLatches, SingleWordWritesOnFourWordLatchesLeaveTheNeighbours) {
@@ -174,60 +174,60 @@ TEST(MidRangeLatches, SingleWordWritesOnFourWordLatchesLeaveTheNeighbours) {
     b.Enter();
     b.Send(CPacket().Inc(1).LoadProgram(0x0101).Cmd(0x08).WaitMs(4));
     b.Send(CPacket().Inc(4).LoadProgram(0x0202).Cmd(0x08).WaitMs(4).Inc());
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 1), 0x0101);
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 5), 0x0202);
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 4), 0x3FFF);
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 6), 0x3FFF);
-    EXPECT_EQ(b.Chip().WritesAt(CMidRegion::Program, 5), 1u);
-    EXPECT_EQ(b.Chip().WritesAt(CMidRegion::Program, 4), 0u);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 1), 0x0101);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 5), 0x0202);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 4), 0x3FFF);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 6), 0x3FFF);
+    EXPECT_EQ(b.Chip().WritesAt(EMidRegion::Program, 5), 1u);
+    EXPECT_EQ(b.Chip().WritesAt(EMidRegion::Program, 4), 0u);
 }
 
 TEST(MidRangeCycles, ProgramOnlyClearsBitsEraseProgramReplaces) {
     CBench d("PIC16F628A"); // 0x08 program-only
-    d.Chip().Poke(CMidRegion::Program, 0, 0x0F0F);
+    d.Chip().Poke(EMidRegion::Program, 0, 0x0F0F);
     d.Enter();
     d.Send(CPacket().LoadProgram(0x33CC).Cmd(0x08).WaitMs(5).Inc());
-    EXPECT_EQ(d.Chip().Peek(CMidRegion::Program, 0), 0x0F0F & 0x33CC);
+    EXPECT_EQ(d.Chip().Peek(EMidRegion::Program, 0), 0x0F0F & 0x33CC);
     CBench a("PIC12F675"); // 0x08 erases first
-    a.Chip().Poke(CMidRegion::Program, 0, 0x0F0F);
+    a.Chip().Poke(EMidRegion::Program, 0, 0x0F0F);
     a.Enter();
     a.Send(CPacket().LoadProgram(0x33CC).Cmd(0x08).WaitMs(5).Inc());
-    EXPECT_EQ(a.Chip().Peek(CMidRegion::Program, 0), 0x33CC);
+    EXPECT_EQ(a.Chip().Peek(EMidRegion::Program, 0), 0x33CC);
 }
 
 TEST(MidRangeEeprom, EveryFamilyWritesAndReadsItsDataMemory) {
     for (const char* model :
          {"PIC12F629", "PIC12F683", "PIC16F84A", "PIC16F648A", "PIC16F877A", "PIC16F886"}) {
         CBench b(model);
-        b.Chip().Poke(CMidRegion::Eeprom, 3, 0x0F);
+        b.Chip().Poke(EMidRegion::Eeprom, 3, 0x0F);
         b.Enter();
         b.Send(CPacket().Inc(3).LoadData(0xA5).Cmd(0x08).WaitMs(10));
         EXPECT_EQ(b.ReadWord(0x05) & 0xFF, 0xA5) << model << ": the byte is erased before it is written";
         b.Send(CPacket().Inc().LoadData(0x5A).Cmd(0x08).WaitMs(1).Inc()); // too short
-        EXPECT_EQ(b.Chip().Peek(CMidRegion::Eeprom, 4), 0xFF) << model;
+        EXPECT_EQ(b.Chip().Peek(EMidRegion::Eeprom, 4), 0xFF) << model;
     }
     // 16F818: 0x08 erases the byte, 0x18 programs it, each ended by 0x17.
     CBench g("PIC16F818");
-    g.Chip().Poke(CMidRegion::Eeprom, 0, 0x0F);
+    g.Chip().Poke(EMidRegion::Eeprom, 0, 0x0F);
     g.Enter();
     g.Send(CPacket().LoadData(0xF0).Cmd(0x18).WaitMs(2).Cmd(0x17));
-    EXPECT_EQ(g.Chip().Peek(CMidRegion::Eeprom, 0), 0x00) << "program-only on an unerased byte";
+    EXPECT_EQ(g.Chip().Peek(EMidRegion::Eeprom, 0), 0x00) << "program-only on an unerased byte";
     g.Send(CPacket().LoadData(0xF0).Cmd(0x08).WaitMs(2).Cmd(0x17).Cmd(0x18).WaitMs(2).Cmd(0x17));
-    EXPECT_EQ(g.Chip().Peek(CMidRegion::Eeprom, 0), 0xF0);
+    EXPECT_EQ(g.Chip().Peek(EMidRegion::Eeprom, 0), 0xF0);
 }
 
 TEST(MidRangeFaults, AStuckCellAndAnotherDeviceId) {
     CBench b("PIC16F648A");
-    b.Chip().SetStuckCell(CMidRegion::Program, 2);
+    b.Chip().SetStuckCell(EMidRegion::Program, 2);
     b.Chip().SetDeviceIdWord(0x1063);
     b.Enter();
     b.Send(
         CPacket().Inc(2).LoadProgram(0x0042).Cmd(0x08).WaitMs(5).Inc().LoadProgram(0x0043).Cmd(0x08).WaitMs(
             5));
     b.Link.Exit();
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 2), 0x3FFF);
-    EXPECT_EQ(b.Chip().Peek(CMidRegion::Program, 3), 0x0043);
-    EXPECT_EQ(b.Chip().WritesAt(CMidRegion::Program, 2), 1u) << "the attempt is still counted";
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 2), 0x3FFF);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 3), 0x0043);
+    EXPECT_EQ(b.Chip().WritesAt(EMidRegion::Program, 2), 1u) << "the attempt is still counted";
     b.Enter();
     b.Send(CPacket().LoadConfig().Inc(6));
     EXPECT_EQ(b.ReadWord(), 0x1063);

@@ -128,7 +128,7 @@ private:
 
 // A writer with a blank chip of the named model, opened.
 struct CBench {
-    explicit CBench(const std::string& model, SimTiming timing = SimTiming::Typical)
+    explicit CBench(const std::string& model, ESimTiming timing = ESimTiming::Typical)
         : Writer(MakeMidRangeChip(model, timing)), Link(Writer) {
         Link.Open();
     }

@@ -116,7 +116,7 @@ TEST(SimWriter, FaultsShortenOrEmptyAnswersAndUnplug) {
 }
 
 TEST(SimWriter, ReplugGivesNewHandlesAndThePowerOnState) {
-    CSimWriter writer(MakeMidRangeChip("PIC16F877A", SimTiming::Typical));
+    CSimWriter writer(MakeMidRangeChip("PIC16F877A", ESimTiming::Typical));
     CHostLink host(writer);
     ASSERT_TRUE(host.Open());
     host.Enter(40);
@@ -133,14 +133,14 @@ TEST(SimWriter, ReplugGivesNewHandlesAndThePowerOnState) {
     EXPECT_EQ(writer.CheckPresence(host.Device()), 0);
     const CSimWriterState s = writer.State();
     EXPECT_FALSE(s.DcDc);
-    EXPECT_EQ(s.Mclr, CSimMclr::Normal);
-    EXPECT_EQ(s.Socket, CSimSocket::Icsp);
+    EXPECT_EQ(s.Mclr, ESimMclr::Normal);
+    EXPECT_EQ(s.Socket, ESimSocket::Icsp);
 }
 
 // Presence checks from one thread while another runs transfers and a third
 // pulls the cable; run under ThreadSanitizer in CI.
 TEST(SimWriter, PresenceAndUnplugAreSafeDuringTransfers) {
-    CSimWriter writer(MakeMidRangeChip("PIC16F628A", SimTiming::Typical));
+    CSimWriter writer(MakeMidRangeChip("PIC16F628A", ESimTiming::Typical));
     CHostLink host(writer);
     ASSERT_TRUE(host.Open());
     const IUsbLink::Handle device = host.Device();

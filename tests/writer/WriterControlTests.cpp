@@ -172,8 +172,8 @@ TEST_F(WriterTest, TakeProgressReturnsTheCountAndLeavesZero) {
 TEST_F(WriterTest, TraceHookSeesEveryPacketAndAnswer) {
     Open();
     SetupMid(16, 0);
-    std::vector<std::pair<CWriter::TraceDirection, Bytes>> trace;
-    writer.SetTraceHook([&](CWriter::TraceDirection d, std::span<const uint8_t> bytes) {
+    std::vector<std::pair<CWriter::ETraceDirection, Bytes>> trace;
+    writer.SetTraceHook([&](CWriter::ETraceDirection d, std::span<const uint8_t> bytes) {
         trace.emplace_back(d, Bytes(bytes.begin(), bytes.end()));
     });
     link.SetResponder([](const Bytes& packet, size_t) {
@@ -184,9 +184,9 @@ TEST_F(WriterTest, TraceHookSeesEveryPacketAndAnswer) {
     const PacketList sent = Sent();
     ASSERT_EQ(trace.size(), 2 * sent.size());
     for (size_t i = 0; i < sent.size(); ++i) {
-        EXPECT_EQ(trace[2 * i].first, CWriter::TraceDirection::Out);
+        EXPECT_EQ(trace[2 * i].first, CWriter::ETraceDirection::Out);
         EXPECT_EQ(trace[2 * i].second, sent[i].Data);
-        EXPECT_EQ(trace[2 * i + 1].first, CWriter::TraceDirection::In);
+        EXPECT_EQ(trace[2 * i + 1].first, CWriter::ETraceDirection::In);
     }
     // The device ID step is the fourth packet; its answer is the word read.
     EXPECT_EQ(trace[7].second, MidAnswerWord(0x0E45));

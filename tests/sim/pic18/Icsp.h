@@ -36,9 +36,9 @@ public:
     void Enter() { m_chip.SetProgrammingMode(true, Tick()); }
     void Exit() { m_chip.SetProgrammingMode(false, Tick()); }
 
-    void Instr(uint16_t word) { m_chip.P18Command(0x0, word, Tick()); }
-    void Cmd(uint8_t command, uint16_t operand) { m_chip.P18Command(command, operand, Tick()); }
-    uint8_t Read(uint8_t command) { return m_chip.P18Read(command, Tick()); }
+    void Instr(uint16_t word) { m_chip.Pic18Command(0x0, word, Tick()); }
+    void Cmd(uint8_t command, uint16_t operand) { m_chip.Pic18Command(command, operand, Tick()); }
+    uint8_t Read(uint8_t command) { return m_chip.Pic18Read(command, Tick()); }
 
     void SetTblptr(uint32_t address) {
         Instr(Movlw(static_cast<uint8_t>(address >> 16)));
@@ -60,9 +60,9 @@ public:
 
     // The held NOP of a programming (PGC high) or erase (PGD low) cycle.
     void Hold(uint8_t operand, uint64_t us) {
-        m_chip.P18HoldBegin(operand, Tick());
+        m_chip.Pic18HoldBegin(operand, Tick());
         m_now += us;
-        m_chip.P18HoldEnd(m_now);
+        m_chip.Pic18HoldEnd(m_now);
     }
 
     // Loads bytes (an even count) from address on, two per command, and

@@ -6,7 +6,7 @@
 
 namespace {
 
-CPic18Chip MakeChip(const char* name, SimTiming timing = SimTiming::Typical) {
+CPic18Chip MakeChip(const char* name, ESimTiming timing = ESimTiming::Typical) {
     return CPic18Chip(*FindPic18Model(name), timing);
 }
 
@@ -41,10 +41,10 @@ TEST(Pic18Eeprom, WriteNeedsTheUnlockWhereTheFamilyDoes) {
 }
 
 TEST(Pic18Eeprom, WrStaysSetForTheWriteTimeOfTheTimingMode) {
-    for (const SimTiming timing : {SimTiming::Typical, SimTiming::Strict}) {
+    for (const ESimTiming timing : {ESimTiming::Typical, ESimTiming::Strict}) {
         CPic18Chip chip = MakeChip("PIC18F252", timing);
-        const uint32_t time = timing == SimTiming::Typical ? chip.Family().EepromWrite.Typical
-                                                           : chip.Family().EepromWrite.Strict;
+        const uint32_t time = timing == ESimTiming::Typical ? chip.Family().EepromWrite.Typical
+                                                            : chip.Family().EepromWrite.Strict;
         CIcsp icsp(chip);
         icsp.Enter();
         icsp.StartEepromWrite(7, 0x12, true);

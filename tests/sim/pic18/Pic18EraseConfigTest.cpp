@@ -4,7 +4,7 @@
 
 namespace {
 
-CPic18Chip MakeChip(const char* name, SimTiming timing = SimTiming::Typical) {
+CPic18Chip MakeChip(const char* name, ESimTiming timing = ESimTiming::Typical) {
     return CPic18Chip(*FindPic18Model(name), timing);
 }
 
@@ -147,11 +147,11 @@ TEST(Pic18Erase, BlockAndPanelKeysEraseOneRange) {
 }
 
 TEST(Pic18Erase, NeedsItsHoldTime) {
-    for (const SimTiming timing : {SimTiming::Typical, SimTiming::Strict}) {
+    for (const ESimTiming timing : {ESimTiming::Typical, ESimTiming::Strict}) {
         for (const char* name : {"PIC18F452", "PIC18F2520"}) {
             CPic18Chip chip = MakeChip(name, timing);
             const CPic18FamilyParams& f = chip.Family();
-            const uint32_t need = timing == SimTiming::Typical ? f.P11.Typical : f.P11.Strict + f.P10;
+            const uint32_t need = timing == ESimTiming::Typical ? f.P11.Typical : f.P11.Strict + f.P10;
             const uint16_t key = f.HasEraseKeyHigh ? 0x3F8F : 0x0080;
             Fill(chip);
             CIcsp icsp(chip);

@@ -4,7 +4,7 @@
 
 namespace {
 
-CPic18Chip MakeChip(const char* name, SimTiming timing = SimTiming::Typical) {
+CPic18Chip MakeChip(const char* name, ESimTiming timing = ESimTiming::Typical) {
     const CPic18Model* model = FindPic18Model(name);
     EXPECT_NE(model, nullptr) << name;
     return CPic18Chip(model != nullptr ? *model : CPic18Model{}, timing);
@@ -12,15 +12,15 @@ CPic18Chip MakeChip(const char* name, SimTiming timing = SimTiming::Typical) {
 
 TEST(Pic18Chip, FactoryKnowsEveryCatalogueDeviceAndNothingElse) {
     for (const CPic18Model& model : Pic18Models()) {
-        std::unique_ptr<ISimChip> chip = MakePic18SimChip(model.Name, SimTiming::Typical);
+        std::unique_ptr<ISimChip> chip = MakePic18SimChip(model.Name, ESimTiming::Typical);
         ASSERT_NE(chip, nullptr) << model.Name;
         EXPECT_EQ(chip->Name(), model.Name);
         EXPECT_EQ(chip->CoreWidth(), 8);
         EXPECT_EQ(chip->PinCount(), model.PinCount);
     }
-    EXPECT_EQ(MakePic18SimChip("PIC16F877A", SimTiming::Typical), nullptr);
-    EXPECT_EQ(MakePic18SimChip("pic18f452", SimTiming::Typical), nullptr);
-    EXPECT_EQ(MakePic18SimChip("", SimTiming::Typical), nullptr);
+    EXPECT_EQ(MakePic18SimChip("PIC16F877A", ESimTiming::Typical), nullptr);
+    EXPECT_EQ(MakePic18SimChip("pic18f452", ESimTiming::Typical), nullptr);
+    EXPECT_EQ(MakePic18SimChip("", ESimTiming::Typical), nullptr);
 }
 
 TEST(Pic18Chip, TablePointerMovesWithEachReadCommand) {
@@ -59,7 +59,7 @@ TEST(Pic18Chip, TablePointerMovesWithEachReadCommand) {
 
 TEST(Pic18Chip, DeviceIdCarriesRevisionBitsAndCanBeReplaced) {
     for (const CPic18Model& model : Pic18Models()) {
-        CPic18Chip chip(model, SimTiming::Typical);
+        CPic18Chip chip(model, ESimTiming::Typical);
         CIcsp icsp(chip);
         icsp.Enter();
         const std::vector<uint8_t> id = icsp.ReadBlock(kPic18DeviceIdAddress, 2);
@@ -75,10 +75,10 @@ TEST(Pic18Chip, DeviceIdCarriesRevisionBitsAndCanBeReplaced) {
 }
 
 TEST(Pic18Chip, ProgrammingNeedsItsHoldTime) {
-    for (const SimTiming timing : {SimTiming::Typical, SimTiming::Strict}) {
+    for (const ESimTiming timing : {ESimTiming::Typical, ESimTiming::Strict}) {
         CPic18Chip chip = MakeChip("PIC18F2550", timing);
-        const uint32_t need = timing == SimTiming::Typical ? chip.Family().P9.Typical
-                                                           : chip.Family().P9.Strict + chip.Family().P10;
+        const uint32_t need = timing == ESimTiming::Typical ? chip.Family().P9.Typical
+                                                            : chip.Family().P9.Strict + chip.Family().P10;
         CIcsp icsp(chip);
         icsp.Enter();
         icsp.SelectCode();
@@ -202,7 +202,7 @@ TEST(Pic18Chip, OneHundredTwentyEightKilobytesRoundTrip) {
     CPic18Model model = *FindPic18Model("PIC18F4550");
     model.Name = "TEST128K";
     model.ProgramBytes = 128 * 1024;
-    CPic18Chip chip(model, SimTiming::Typical);
+    CPic18Chip chip(model, ESimTiming::Typical);
     CIcsp icsp(chip);
     icsp.Enter();
     icsp.SelectCode();
@@ -225,8 +225,8 @@ TEST(Pic18Chip, OneHundredTwentyEightKilobytesRoundTrip) {
 TEST(Pic18Chip, CountsWhatItDoesNotKnow) {
     CPic18Chip chip = MakeChip("PIC18F2520");
     CIcsp icsp(chip);
-    chip.P18Command(0x0, kNop, 1);
-    EXPECT_EQ(chip.P18Read(0x9, 2), 0xFF);
+    chip.Pic18Command(0x0, kNop, 1);
+    EXPECT_EQ(chip.Pic18Read(0x9, 2), 0xFF);
     EXPECT_EQ(chip.Counters().CommandsIgnored, 2u);
     EXPECT_EQ(chip.Counters().Commands, 0u);
 

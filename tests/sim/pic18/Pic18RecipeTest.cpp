@@ -131,20 +131,20 @@ bool Erased(const CPic18Chip& chip) {
 TEST(Pic18Recipes, EraseMethodsPerFamily) {
     for (const CPic18Model& model : Pic18Models()) {
         const bool f2xxx = model.Family == EPic18Family::F2xxx;
-        CPic18Chip four(model, SimTiming::Typical);
+        CPic18Chip four(model, ESimTiming::Typical);
         Dirty(four);
         CHost(four).EraseMethod4();
         EXPECT_EQ(Erased(four), !f2xxx) << model.Name;
         EXPECT_EQ(four.IdByte(0) == 0xFF, !f2xxx) << model.Name;
 
-        CPic18Chip five(model, SimTiming::Typical);
+        CPic18Chip five(model, ESimTiming::Typical);
         Dirty(five);
         CHost(five).EraseMethod5();
         EXPECT_EQ(Erased(five), f2xxx) << model.Name;
         EXPECT_EQ(five.IdByte(0), 0x00) << model.Name; // 0F87h leaves the IDs on F2xxx too
 
         // Strict timing wants P11 + P10: the 5 ms wait is too short everywhere.
-        CPic18Chip strict(model, SimTiming::Strict);
+        CPic18Chip strict(model, ESimTiming::Strict);
         Dirty(strict);
         CHost host(strict);
         f2xxx ? host.EraseMethod5() : host.EraseMethod4();
@@ -155,7 +155,7 @@ TEST(Pic18Recipes, EraseMethodsPerFamily) {
 
 TEST(Pic18Recipes, ProgramConfigAndEepromPerFamily) {
     for (const CPic18Model& model : Pic18Models()) {
-        CPic18Chip chip(model, SimTiming::Typical);
+        CPic18Chip chip(model, ESimTiming::Typical);
         CHost host(chip);
         const std::vector<uint8_t> image = Pattern(model.ProgramBytes, 2);
         const bool fxx2 = model.Family == EPic18Family::Fxx2;
@@ -186,7 +186,7 @@ TEST(Pic18Recipes, ProgramConfigAndEepromPerFamily) {
 TEST(Pic18Recipes, WhatGoesWrongWithoutTheRightSetup) {
     // FXX2 without the single-panel setup: later blocks of panel 0 take on
     // the last panel-0 block each time another panel is written.
-    CPic18Chip fxx2(*FindPic18Model("PIC18F452"), SimTiming::Typical);
+    CPic18Chip fxx2(*FindPic18Model("PIC18F452"), ESimTiming::Typical);
     CHost a(fxx2);
     const std::vector<uint8_t> image = Pattern(fxx2.Model().ProgramBytes, 6);
     a.WriteProgram(image, false);
@@ -198,7 +198,7 @@ TEST(Pic18Recipes, WhatGoesWrongWithoutTheRightSetup) {
 
     // The setup is harmless on the one-panel families.
     for (const char* name : {"PIC18F1220", "PIC18F2520"}) {
-        CPic18Chip chip(*FindPic18Model(name), SimTiming::Typical);
+        CPic18Chip chip(*FindPic18Model(name), ESimTiming::Typical);
         CHost host(chip);
         const std::vector<uint8_t> data = Pattern(chip.Model().ProgramBytes, 8);
         host.WriteProgram(data, true);
@@ -208,13 +208,13 @@ TEST(Pic18Recipes, WhatGoesWrongWithoutTheRightSetup) {
 
     // EEPROM polls that end before the write: the next byte's WR comes while
     // the previous write still runs and is refused.
-    CPic18Chip slow(*FindPic18Model("PIC18F252"), SimTiming::Strict);
+    CPic18Chip slow(*FindPic18Model("PIC18F252"), ESimTiming::Strict);
     CHost b(slow);
     EXPECT_GT(b.WriteEeprom(Pattern(4, 1), 20), 0);
     EXPECT_GT(slow.Pic18Counters().EepromWritesRefused, 0u);
 
     // Strict timing: the 1 ms configuration wait is short of P9 + P10.
-    CPic18Chip strict(*FindPic18Model("PIC18F2550"), SimTiming::Strict);
+    CPic18Chip strict(*FindPic18Model("PIC18F2550"), ESimTiming::Strict);
     CHost c(strict);
     std::vector<uint8_t> config(strict.Model().ConfigBlank.begin(), strict.Model().ConfigBlank.end());
     config[2] = 0x00;
