@@ -1,0 +1,7 @@
+#include "ui/AboutDlg.h"
+
+#include "ui/LayoutTables.h"
+
+const CDialogLayout& CAboutDlg::Layout() const {
+    return kAboutDialog;
+}

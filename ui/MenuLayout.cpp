@@ -1,0 +1,44 @@
+// Menu 129, the main window's menu bar. The File menu ends with the exit
+// item: the window finds the File menu by that last item, and the
+// recent-file items go where the placeholder stands.
+#include "ui/LayoutTables.h"
+#include "ui/ResourceIds.h"
+
+namespace {
+
+constexpr CMenuItemDef kFileItems[] = {
+    {kIdmHexOpen, "Hexファイル読み込み"},
+    {kIdmHexSave, "Hexファイル書き出し"},
+    {0, ""},
+    {kIdmRecentFile1, "最新のファイル", false, true},
+    {0, ""},
+    {kIdmExit, "アプリケーションの終了(&X)"},
+};
+
+constexpr CMenuItemDef kSettingsItems[] = {
+    {kIdmProtectSettings, "プロテクト設定..."},
+    {kIdmCalibrationSettings, "キャリブレーション設定..."},
+    {0, ""},
+    {kIdmCompleteMessage, "正常終了時にメッセージを出す", true},
+    {kIdmHexCheck, "HexFileの更新をチェックする", true},
+    {kIdmDeviceIdCheck, "Device IDをチェックする", true},
+    {kIdmSumId, "SUM_IDを使用する", true},
+    {kIdmDeleteRegistry, "レジストリからデータを削除", true},
+};
+
+constexpr CMenuItemDef kReadItems[] = {
+    {kIdmReadAll, "全て(&A)"},
+    {kIdmReadProgram, "Program(&P)"},
+    {kIdmReadData, "Data(&D)"},
+    {kIdmReadConfig, "ConfigBit(&C)"},
+};
+
+constexpr CMenuPopupDef kMainPopups[] = {
+    {"ファイル(&F)", kFileItems},
+    {"設定(&O)", kSettingsItems},
+    {"読み込み(&R)", kReadItems},
+};
+
+} // namespace
+
+const CMenuLayout kMainMenu = {kIdrMainMenu, kMainPopups};

@@ -1,0 +1,21 @@
+// The window's string table (ids 101 to 113) and the message texts of the
+// window and its dialogs. The status texts 103 to 113 and the operation
+// messages live with the operation runner (ops/Strings.h), which the
+// command-line tool shares; this adds what only the window shows.
+#pragma once
+
+#include "ops/Strings.h"
+
+enum : int {
+    kIdsAboutBox = 101,  // the about item of the system menu
+    kIdsHexFilter = 102, // the open and save dialogs' filter
+};
+
+// The text of string table entry `id` (101 to 113); "" for any other id.
+const char* StringTableText(int id);
+
+// Opening a hex file (from the dialog or a recent-file item) that cannot be read.
+constexpr const char* kMsgFileNotFound = "ファイルが見つかりません";
+// Verify error report, flag 0x01: image and chip read back as different
+// device types, so no area could be compared.
+constexpr const char* kMsgVerifyDifferentDevice = "デバイスの種類が一致しません";
