@@ -3,6 +3,7 @@
 // recent-file items go where the placeholder stands.
 #include "ui/LayoutTables.h"
 #include "ui/ResourceIds.h"
+#include "ui/StringTable.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ constexpr CMenuItemDef kFileItems[] = {
     {kIdmHexOpen, "Hexファイル読み込み"},
     {kIdmHexSave, "Hexファイル書き出し"},
     {0, ""},
-    {kIdmRecentFile1, "最新のファイル", false, true},
+    {kIdmRecentFile1, kTextRecentFilePlaceholder, false, true},
     {0, ""},
     {kIdmExit, "アプリケーションの終了(&X)"},
 };

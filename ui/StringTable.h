@@ -1,7 +1,9 @@
 // The window's string table (ids 101 to 113) and the message texts of the
 // window and its dialogs. The status texts 103 to 113 and the operation
 // messages live with the operation runner (ops/Strings.h), which the
-// command-line tool shares; this adds what only the window shows.
+// command-line tool shares, and the catalogue's and the hex reader's own
+// messages with them (kMsgDeviceListMissing in device/DeviceList.h,
+// kMsgHexChanged in image/HexFile.h); this adds what only the window shows.
 #pragma once
 
 #include "ops/Strings.h"
@@ -16,6 +18,8 @@ const char* StringTableText(int id);
 
 // Opening a hex file (from the dialog or a recent-file item) that cannot be read.
 constexpr const char* kMsgFileNotFound = "ファイルが見つかりません";
+// The File menu's only recent-file item while the list is empty (grayed).
+constexpr const char* kTextRecentFilePlaceholder = "最新のファイル";
 // Verify error report, flag 0x01: image and chip read back as different
 // device types, so no area could be compared.
 constexpr const char* kMsgVerifyDifferentDevice = "デバイスの種類が一致しません";
