@@ -74,6 +74,8 @@ constexpr uint16_t kEraseKeyLowTwoKeys = 0x8787;
 // The EEPROM write unlock sequence, written to EECON2 in this order.
 constexpr uint8_t kUnlockFirst = 0x55;
 constexpr uint8_t kUnlockSecond = 0xAA;
+// A zero byte between commands, which the writer passes over.
+constexpr uint8_t kGapByte = 0x00;
 // The operand byte that leaves the other byte of a configuration pair alone.
 constexpr uint8_t kUnprogrammed = 0xFF;
 
@@ -136,7 +138,8 @@ void CPic18Engine::DeviceIdStep() {
     CPacket p;
     TablePointer(p, kDeviceIdAddress);
     // The zero pairs between the reads add nothing to the answer.
-    p.Pic18Read(kTableReadPostInc).Bytes({0x00, 0x00}).Pic18Read(kTableReadPostInc).Bytes({0x00, 0x00});
+    p.Pic18Read(kTableReadPostInc).Bytes({kGapByte, kGapByte});
+    p.Pic18Read(kTableReadPostInc).Bytes({kGapByte, kGapByte});
     CAnswer a;
     Exchange(p, kAnswerShort, &a);
     m_device.DeviceId = static_cast<uint32_t>(a[1]) << 8 | a[0];
