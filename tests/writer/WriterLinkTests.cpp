@@ -6,6 +6,10 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <span>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -25,7 +29,7 @@ TEST_F(WriterTest, AbsentWriterMakesTwoAttemptsPerTick) {
     }
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(link.PresenceChecks(), 0);
-    EXPECT_EQ(writer.DeviceHandle, IUsbLink::kInvalidHandle);
+    EXPECT_EQ(writer.DeviceHandle(), IUsbLink::kInvalidHandle);
     EXPECT_FALSE(writer.IsOpen());
 }
 
@@ -36,8 +40,8 @@ TEST_F(WriterTest, OpeningIdlesAndIdentifies) {
     ASSERT_TRUE(writer.Poll());
     EXPECT_EQ(link.OpenAttempts(), std::vector<IdPair>{kFirst});
     EXPECT_TRUE(SamePackets(Sent(), CExpect().Add(kIdlePacket, 10).Add(kIdentify, 19)));
-    EXPECT_NE(writer.DeviceHandle, IUsbLink::kInvalidHandle);
-    EXPECT_NE(writer.PipeOut, writer.PipeIn);
+    EXPECT_NE(writer.DeviceHandle(), IUsbLink::kInvalidHandle);
+    EXPECT_NE(writer.PipeOut(), writer.PipeIn());
     EXPECT_EQ(writer.Banner, "KVX3 Ver.10 / CLK=20MHz");
     EXPECT_TRUE(writer.IsOpen());
 }
@@ -63,13 +67,13 @@ TEST_F(WriterTest, OpenWriterIsOnlyCheckedForPresence) {
 
 TEST_F(WriterTest, UnplugClosesAndReplugReopens) {
     Open();
-    const IUsbLink::Handle first = writer.DeviceHandle;
+    const IUsbLink::Handle first = writer.DeviceHandle();
     link.Unplug();
     EXPECT_FALSE(writer.Poll());
     EXPECT_EQ(link.Closes(), 1);
-    EXPECT_EQ(writer.DeviceHandle, IUsbLink::kInvalidHandle);
-    EXPECT_EQ(writer.PipeOut, 0);
-    EXPECT_EQ(writer.PipeIn, 0);
+    EXPECT_EQ(writer.DeviceHandle(), IUsbLink::kInvalidHandle);
+    EXPECT_EQ(writer.PipeOut(), 0);
+    EXPECT_EQ(writer.PipeIn(), 0);
     EXPECT_FALSE(writer.IsOpen());
 
     link.ClearRecords();
@@ -84,7 +88,7 @@ TEST_F(WriterTest, UnplugClosesAndReplugReopens) {
     link.QueueAnswer({});
     link.QueueAnswer({'K', '4', '0', '2', 16});
     EXPECT_TRUE(writer.Poll());
-    EXPECT_NE(writer.DeviceHandle, first);
+    EXPECT_NE(writer.DeviceHandle(), first);
     EXPECT_TRUE(SamePackets(Sent(), CExpect().Add(kIdlePacket, 10).Add(kIdentify, 19)));
     EXPECT_EQ(writer.Banner, "KVX4 Ver.02 / CLK=16MHz");
     EXPECT_EQ(link.Violations(), 0) << link.ViolationLog().front();
@@ -231,6 +235,42 @@ TEST_F(WriterTest, HostWaitsAreSkippedOnceTheLinkIsDown) {
     EXPECT_FALSE(worker.get());
     EXPECT_TRUE(link.Delays().empty());
     EXPECT_EQ(link.PacketCount(), 3u);
+    EXPECT_EQ(link.Violations(), 0) << link.ViolationLog().front();
+}
+
+// The trace hook runs on the worker that exchanges, and not under the link
+// lock: a tick that closes the link while the hook is running does not wait
+// for it. The answer of the exchange is still traced after its packet.
+TEST_F(WriterTest, TickClosesTheLinkWhileTheTraceHookRuns) {
+    Open();
+    SetupMid(64, 0);
+    std::vector<std::thread::id> hookThreads;
+    std::vector<CWriter::ETraceDirection> directions;
+    std::future<bool> tick;
+    writer.SetTraceHook([&](CWriter::ETraceDirection direction, std::span<const uint8_t>) {
+        hookThreads.push_back(std::this_thread::get_id());
+        directions.push_back(direction);
+        if (direction == CWriter::ETraceDirection::Out && directions.size() == 1) {
+            link.Unplug();
+            tick = std::async(std::launch::async, [&] { return writer.Poll(); });
+            EXPECT_EQ(tick.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+                << "the close waited for the hook";
+        }
+    });
+    auto worker = std::async(std::launch::async, [&] {
+        const bool result = writer.ReadProgram();
+        return std::make_pair(result, std::this_thread::get_id());
+    });
+    ASSERT_EQ(worker.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "worker hangs";
+    const auto [result, workerThread] = worker.get();
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(tick.get());
+    // Only the socket packet went out before the close; its answer follows it.
+    EXPECT_EQ(directions, (std::vector{CWriter::ETraceDirection::Out, CWriter::ETraceDirection::In}));
+    for (const std::thread::id id : hookThreads) {
+        EXPECT_EQ(id, workerThread);
+    }
+    EXPECT_EQ(link.Closes(), 1);
     EXPECT_EQ(link.Violations(), 0) << link.ViolationLog().front();
 }
 
