@@ -85,8 +85,11 @@ std::string CFileStore::CompanyFolder(const std::string& company, bool& exists) 
     std::vector<std::string> entries;
     ListFolder(m_base, entries);
     for (const std::string& entry : entries) {
-        const std::string folder = (fs::path(m_base) / entry).string();
-        if (SameName(entry, company) && IsFolder(folder)) {
+        if (!SameName(entry, company)) {
+            continue;
+        }
+        std::string folder = (fs::path(m_base) / entry).string();
+        if (IsFolder(folder)) {
             exists = true;
             return folder;
         }
