@@ -3,14 +3,10 @@
 #include "device/Bounds.h"
 #include "device/TextDecode.h"
 #include "device/TextNumbers.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <string_view>
-
-#if defined(__linux__)
-#include <climits>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -73,19 +69,11 @@ uint32_t NonNegative(int32_t v) {
 } // namespace
 
 std::string DefaultDeviceListPath() {
-    std::string module;
-#if defined(__linux__)
-    char buffer[PATH_MAX + 1];
-    const ssize_t n = readlink("/proc/self/exe", buffer, PATH_MAX);
-    if (n > 0) {
-        module.assign(buffer, static_cast<size_t>(n));
-    }
-#endif
-    const size_t slash = module.find_last_of('/');
-    if (slash == std::string::npos) {
+    const std::string folder = ExecutableFolder();
+    if (folder.empty()) {
         return kDeviceListFileName;
     }
-    return module.substr(0, slash + 1) + kDeviceListFileName;
+    return folder.back() == '/' ? folder + kDeviceListFileName : folder + '/' + kDeviceListFileName;
 }
 
 CDeviceList::CDeviceList(IMessageBox* messages) : m_pMessages(messages) {

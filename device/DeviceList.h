@@ -34,8 +34,6 @@ public:
     std::string ListPath;     // full path of the catalogue; found on first use
     std::string LegendCursor; // what NextLegendToken has not walked yet
 
-    void SetMessageBox(IMessageBox* messages) { m_pMessages = messages; }
-
     // Reads the whole catalogue (as UTF-8 text, whatever its encoding on disk).
     // On failure shows the missing-file message and returns false.
     bool OpenList(std::string& text);

@@ -5,6 +5,18 @@
 #include <algorithm>
 #include <array>
 
+namespace {
+
+// Blank 14-bit words 0x3FFF, low byte first.
+void FillBlankMidRangeProgram(std::vector<uint8_t>& program) {
+    for (size_t i = 0; i + 1 < program.size(); i += 2) {
+        program[i] = 0xFF;
+        program[i + 1] = 0x3F;
+    }
+}
+
+} // namespace
+
 CPicDevice::CPicDevice() = default;
 CPicDevice::~CPicDevice() = default;
 
@@ -104,8 +116,10 @@ void CPicDevice::AllocProgram() {
     } else if (CoreWidth == kCoreMidRange) {
         ProgramSize = std::min(ProgramSize, bounds::kMaxMidRangeWords);
         ProgramBytes = 2 * ProgramSize;
+        // Not ClearImage: that blanks the EEPROM too, which a fresh program
+        // buffer must leave alone.
         ProgramData.resize(ProgramBytes);
-        ClearImage();
+        FillBlankMidRangeProgram(ProgramData);
     } else {
         ProgramBytes = 0;
     }
@@ -121,10 +135,7 @@ void CPicDevice::AllocEeprom() {
 
 void CPicDevice::ClearImage() {
     if (CoreWidth == kCoreMidRange) {
-        for (size_t i = 0; i + 1 < ProgramData.size(); i += 2) {
-            ProgramData[i] = 0xFF;
-            ProgramData[i + 1] = 0x3F;
-        }
+        FillBlankMidRangeProgram(ProgramData);
     } else if (CoreWidth == kCorePic18) {
         std::fill(ProgramData.begin(), ProgramData.end(), 0xFF);
     }

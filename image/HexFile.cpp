@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <fstream>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,18 +25,6 @@ bool IsBlank(const std::string& line) {
 }
 
 } // namespace
-
-CFileStatus GetFileStatus(const std::string& path) {
-    struct stat st {};
-    CFileStatus status;
-    if (::stat(path.c_str(), &st) != 0) {
-        return status;
-    }
-    status.ModifiedNs = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-    status.Size = static_cast<uint64_t>(st.st_size);
-    status.Attributes = st.st_mode & 07777;
-    return status;
-}
 
 // ---------------------------------------------------------------- import
 
@@ -300,24 +286,5 @@ std::string CHexFile::FormatImage() const {
 }
 
 bool CHexFile::SaveHex(const std::string& path) const {
-    const std::string text = FormatImage();
-    const std::string temp = path + ".kvx3-tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileSafely(path, FormatImage()) == EReplaceResult::Replaced;
 }

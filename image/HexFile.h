@@ -16,6 +16,7 @@
 
 #include "device/PicDevice.h"
 #include "device/UserPrompt.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -23,22 +24,11 @@
 
 constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
 
-// What the change watch compares: taken right after a load.
-struct CFileStatus {
-    int64_t ModifiedNs = 0; // 0 when the file cannot be found
-    uint64_t Size = 0;
-    uint32_t Attributes = 0; // permission bits
-    bool operator==(const CFileStatus&) const = default;
-};
-
-// The status of the file at `path`; all zero when it cannot be found.
-CFileStatus GetFileStatus(const std::string& path);
-
 class CHexFile : public CPicDevice {
 public:
     uint32_t SegmentBase = 0;
-    std::string FilePath; // empty = no file, no change watch
-    CFileStatus FileStatus;
+    std::string FilePath;   // empty = no file, no change watch
+    CFileStatus FileStatus; // what the change watch compares, taken right after a load
     // Lines of the last load that were not sound records: a wrong checksum, a
     // record shorter or longer than its count says, non-hex characters, or a
     // non-blank line without the leading colon. Such records are still
@@ -61,9 +51,9 @@ public:
     bool CheckHexChanged(IMessageBox& prompt);
     void ForgetHexFile() { FilePath.clear(); }
 
-    // Writes the image as Intel HEX. The file is written beside the target
-    // under a temporary name and renamed over it only when every byte was
-    // written, so a failed save leaves any existing file as it was.
+    // Writes the image as Intel HEX through ReplaceFileSafely: a failed save
+    // (a read-only file, a folder, a full disk) leaves any existing file as
+    // it was, and a link is followed to the file it names.
     bool SaveHex(const std::string& path) const;
     // Writes the image's records to a string, exactly as SaveHex does.
     std::string FormatImage() const;

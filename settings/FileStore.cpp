@@ -1,17 +1,12 @@
 #include "settings/FileStore.h"
 
+#include "platform/Platform.h"
 #include "settings/KeyFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <pwd.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -26,24 +21,9 @@ bool IsFileName(const std::string& name) {
     return name.find('/') == std::string::npos;
 }
 
-bool IsDirectory(const fs::path& path) {
-    std::error_code error;
-    return fs::is_directory(path, error);
-}
-
-bool IsRegularFile(const fs::path& path) {
-    std::error_code error;
-    return fs::is_regular_file(path, error);
-}
-
-// The application name a directory entry stands for, or empty.
-std::string AppNameOf(const fs::directory_entry& entry) {
-    std::error_code error;
-    if (!entry.is_regular_file(error)) {
-        return {};
-    }
-    const fs::path& path = entry.path();
-    if (path.extension() != kSettingsFileExtension) {
+// The application name a folder entry stands for, or empty.
+std::string AppNameOf(const fs::path& path) {
+    if (path.extension() != kSettingsFileExtension || !IsRegularFile(path.string())) {
         return {};
     }
     std::string stem = path.stem().string();
@@ -53,10 +33,11 @@ std::string AppNameOf(const fs::directory_entry& entry) {
 // The application files of a company folder, sorted so that enumeration by
 // index is stable.
 std::vector<std::string> AppNamesIn(const std::string& folder) {
+    std::vector<std::string> entries;
     std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::string name = AppNameOf(*it);
+    ListFolder(folder, entries);
+    for (const std::string& entry : entries) {
+        std::string name = AppNameOf(fs::path(folder) / entry);
         if (!name.empty()) {
             names.push_back(std::move(name));
         }
@@ -82,29 +63,6 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     return true;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 std::string DefaultConfigBase() {
@@ -112,30 +70,28 @@ std::string DefaultConfigBase() {
     if (xdg != nullptr && xdg[0] == '/') {
         return xdg;
     }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return std::string(home) + "/.config";
-    }
-    const passwd* user = ::getpwuid(::getuid());
-    if (user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] != '\0') {
-        return std::string(user->pw_dir) + "/.config";
-    }
-    return {};
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.config";
 }
 
 CFileStore::CFileStore(std::string base) : m_base(std::move(base)) {}
 
 std::string CFileStore::CompanyFolder(const std::string& company, bool& exists) const {
     const fs::path exact = fs::path(m_base) / company;
-    exists = IsDirectory(exact);
+    exists = IsFolder(exact.string());
     if (exists) {
         return exact.string();
     }
-    std::error_code error;
-    for (fs::directory_iterator it(m_base, error), end; !error && it != end; it.increment(error)) {
-        if (SameName(it->path().filename().string(), company) && IsDirectory(it->path())) {
+    std::vector<std::string> entries;
+    ListFolder(m_base, entries);
+    for (const std::string& entry : entries) {
+        if (!SameName(entry, company)) {
+            continue;
+        }
+        std::string folder = (fs::path(m_base) / entry).string();
+        if (IsFolder(folder)) {
             exists = true;
-            return it->path().string();
+            return folder;
         }
     }
     return exact.string();
@@ -148,7 +104,7 @@ std::string CFileStore::FindAppFile(const std::string& company, const std::strin
         return {};
     }
     const fs::path exact = fs::path(folder) / (application + kSettingsFileExtension);
-    if (IsRegularFile(exact)) {
+    if (IsRegularFile(exact.string())) {
         return exact.string();
     }
     for (const std::string& name : AppNamesIn(folder)) {
@@ -195,30 +151,19 @@ bool CFileStore::Resolve(const std::string& path, std::vector<std::string>& name
 
 bool CFileStore::Save(const CAppFile& file) {
     const fs::path target(file.Path);
-    const std::string folder = target.parent_path().string();
-    std::error_code error;
-    fs::create_directories(folder, error);
+    MakeFolders(target.parent_path().string());
     const std::string text = FormatKeyFile(file.Key, target.parent_path().filename().string());
-
-    std::string temp = file.Path + ".tmpXXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return false;
+    if (m_interruptAfter >= text.size()) {
+        return ReplaceFileSafely(file.Path, text) == EReplaceResult::Replaced;
     }
-    if (m_interruptAfter < text.size()) {
-        WriteAll(fd, text.data(), m_interruptAfter);
-        ::close(fd);
-        m_interruptAfter = std::numeric_limits<size_t>::max();
-        return false;
-    }
-    const bool written = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), file.Path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    SyncFolder(folder);
-    return true;
+    CReplaceFault crash;
+    crash.Step = EReplaceStep::Write;
+    crash.BytesBeforeFailure = m_interruptAfter;
+    crash.Abandon = true;
+    const CReplaceFaultScope fault(crash);
+    m_interruptAfter = std::numeric_limits<size_t>::max();
+    ReplaceFileSafely(file.Path, text);
+    return false;
 }
 
 bool CFileStore::KeyExists(const std::string& path) {
@@ -329,19 +274,18 @@ bool CFileStore::DeleteKey(const std::string& path) {
     if (!Resolve(path, names, file) || names.size() < kCompanyDepth) {
         return false;
     }
-    std::error_code error;
     if (names.size() == kCompanyDepth) {
         bool exists = false;
         const std::string folder = CompanyFolder(names[1], exists);
-        // fs::remove takes only an empty folder, so anything else a user keeps
+        // RemovePath takes only an empty folder, so anything else a user keeps
         // there survives and the company key with it.
-        return exists && AppNamesIn(folder).empty() && fs::remove(folder, error);
+        return exists && AppNamesIn(folder).empty() && RemovePath(folder);
     }
     if (!file.Exists) {
         return false;
     }
     if (names.size() == kAppDepth) {
-        return file.Key.SubKeys.empty() && fs::remove(file.Path, error);
+        return file.Key.SubKeys.empty() && RemovePath(file.Path);
     }
     const std::string last = names.back();
     names.pop_back();

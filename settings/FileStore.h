@@ -15,11 +15,12 @@
 // store never walks or removes anything of the configuration folder other
 // than company folders and their .conf files.
 //
-// Every call reads the file afresh and every change writes it at once, to a
-// temporary file in the same folder that is then renamed over the old one, so
-// a crash during a save leaves either the old or the new settings, never a
-// part. A missing, unreadable or damaged file reads as a key without values
-// (or no key at all when the file is missing).
+// Every call reads the file afresh and every change writes it at once
+// through ReplaceFileSafely, so a crash during a save leaves either the old
+// or the new settings, never a part; a settings file made read-only is not
+// written, and one kept elsewhere behind a link stays there. A missing,
+// unreadable or damaged file reads as a key without values (or no key at all
+// when the file is missing).
 #pragma once
 
 #include "settings/KeyTree.h"
@@ -52,8 +53,6 @@ public:
     bool WriteDword(const std::string& path, const std::string& name, uint32_t value) override;
     bool EnumSubKey(const std::string& path, size_t index, std::string& name) override;
     bool DeleteKey(const std::string& path) override;
-
-    const std::string& Base() const { return m_base; }
 
     // The file that holds Software\<company>\<application>, found without
     // regard to case; empty when there is none.

@@ -15,10 +15,7 @@ public:
     bool EnumSubKey(const std::string& path, size_t index, std::string& name) override;
     bool DeleteKey(const std::string& path) override;
 
-    // The whole tree; the root stands for HKEY_CURRENT_USER.
-    const CKeyNode& Root() const { return m_root; }
-
 private:
     CKeyNode* FindKey(const std::string& path);
-    CKeyNode m_root;
+    CKeyNode m_root; // stands for HKEY_CURRENT_USER
 };

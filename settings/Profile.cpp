@@ -1,11 +1,6 @@
 #include "settings/Profile.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <climits>
-#include <unistd.h>
-#endif
+#include "platform/Platform.h"
 
 std::string AppNameFromPath(const std::string& executablePath) {
     const size_t slash = executablePath.find_last_of("/\\");
@@ -18,27 +13,7 @@ std::string AppNameFromPath(const std::string& executablePath) {
 }
 
 std::string CurrentAppName() {
-    std::string module;
-#ifdef _WIN32
-    wchar_t buffer[MAX_PATH + 1];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        const int size =
-            WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-        if (size > 0) {
-            module.resize(static_cast<size_t>(size));
-            WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(n), module.data(), size, nullptr,
-                                nullptr);
-        }
-    }
-#else
-    char buffer[PATH_MAX + 1];
-    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
-    if (n > 0) {
-        module.assign(buffer, static_cast<size_t>(n));
-    }
-#endif
-    return AppNameFromPath(module);
+    return AppNameFromPath(ExecutablePath());
 }
 
 CProfile::CProfile(ISettingsStore& store, std::string company, std::string appName)

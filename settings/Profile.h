@@ -19,8 +19,7 @@ constexpr const char* kDefaultAppName = "KVX3";
 // no valid key name gives kDefaultAppName.
 std::string AppNameFromPath(const std::string& executablePath);
 
-// The application name of the running executable (/proc/self/exe on Linux,
-// the module file name on Windows).
+// The application name of the running executable (ExecutablePath).
 std::string CurrentAppName();
 
 class CProfile {

@@ -70,9 +70,7 @@ public:
     const CMidDevice& Device() const { return m_device; }
     const CMidFamily& Family() const { return m_family; }
     ESimTiming Timing() const { return m_timing; }
-    void SetTiming(ESimTiming timing) { m_timing = timing; }
     uint16_t Address() const { return m_pc; }
-    bool CycleRunning() const { return m_cycle.Active; }
 
     size_t RegionSize(EMidRegion region) const;
     // The value a cell holds (configuration words as they read, unimplemented

@@ -1,7 +1,8 @@
 #include "sim/SimChipFile.h"
 
+#include "platform/Platform.h"
+
 #include <charconv>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -79,25 +80,7 @@ bool ReadSimChipFile(const std::string& path, CSimChipFileText& text) {
 }
 
 bool WriteSimChipFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out << text;
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileSafely(path, text) == EReplaceResult::Replaced;
 }
 
 namespace {

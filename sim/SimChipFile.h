@@ -28,8 +28,9 @@ struct CSimChipFileText {
 };
 bool ReadSimChipFile(const std::string& path, CSimChipFileText& text);
 
-// Writes the text to the path through a temporary file beside it, so a crash
-// never leaves half a chip behind. False when the file cannot be written.
+// Writes the text to the path through ReplaceFileSafely, so a crash never
+// leaves half a chip behind. False when the file cannot be written (the old
+// file is then as it was).
 bool WriteSimChipFile(const std::string& path, const std::string& text);
 
 // Reads the next word as a hexadecimal value of at most maxValue; false at the

@@ -236,8 +236,3 @@ CSimWriterState CSimWriter::State() const {
     s.ChipHasVpp = m_firmware.ChipHasVpp();
     return s;
 }
-
-uint64_t CSimWriter::ElapsedUs() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_firmware.NowUs();
-}

@@ -115,7 +115,6 @@ public:
 
     CSimWriterCounters Counters() const;
     CSimWriterState State() const;
-    uint64_t ElapsedUs() const;
     CSimFirmware& Firmware() { return m_firmware; }
 
 private:

@@ -86,7 +86,6 @@ public:
     uint16_t DeviceIdWord() const { return m_deviceIdWord; } // DEVID2 << 8 | DEVID1
     uint32_t TablePointer() const { return m_tblptr; }
     uint32_t ProgramCounter() const { return m_pc; }
-    uint8_t WReg() const { return m_w; }
     bool MultiPanel() const { return m_family->HasPanelRegister && (m_panelRegister & 0x40) != 0; }
     const CPic18Counters& Pic18Counters() const { return m_p18; }
     // Completed programming cycles that reached the cell at this table

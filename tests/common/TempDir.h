@@ -2,6 +2,8 @@
 // everything in it when the test ends.
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -9,9 +11,11 @@
 class CTempDir {
 public:
     CTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvx3-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
+        std::error_code ec;
+        const std::string folder =
+            MakeUniqueFolder(std::filesystem::temp_directory_path(ec).string(), "kvx3-test-");
+        if (!folder.empty()) {
+            m_path = folder;
         }
     }
     ~CTempDir() {

@@ -49,6 +49,26 @@ TEST(Image, AllocationFollowsTheCore) {
     EXPECT_TRUE(d.ProgramData.empty());
 }
 
+TEST(Image, AllocProgramLeavesTheEepromAlone) {
+    for (int32_t core : {kCoreMidRange, kCorePic18}) {
+        CPicDevice d;
+        d.CoreWidth = core;
+        d.ProgramSize = 64;
+        d.EepromSize = 16;
+        d.AllocEeprom();
+        d.EepromData[0] = 0x12;
+        d.EepromData[15] = 0x00;
+        d.ProgramSize = 128;
+        d.AllocProgram();
+        EXPECT_EQ(d.EepromData[0], 0x12) << core;
+        EXPECT_EQ(d.EepromData[15], 0x00) << core;
+        ASSERT_EQ(d.ProgramData.size(), core == kCoreMidRange ? 256U : 128U) << core;
+        for (uint32_t i = 0; i < 128; ++i) {
+            ASSERT_EQ(d.ProgramWord(i), d.BlankProgramWord()) << core << " word " << i;
+        }
+    }
+}
+
 TEST(Image, AbsurdSizesAreClippedWhereBuffersAreSized) {
     CPicDevice mid;
     mid.CoreWidth = 14;

@@ -156,6 +156,53 @@ TEST(HexExport, FailedSaveKeepsTheOldFile) {
     }
 }
 
+TEST(HexExport, SaveKeepsLinksAndPermissionsAndRefusesReadOnlyFiles) {
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    CDeviceList device;
+    CHexFile hex;
+    hex.AssignFrom(device);
+
+    // A project's hex file kept elsewhere behind a link: the link stays, the
+    // file behind it gets the image, with its permissions.
+    fs::create_directory(dir.Path() / "build");
+    const std::string real = dir.Write("build/app.hex", "old contents");
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(real, mode);
+    fs::create_symlink("build/app.hex", dir.Path() / "app.hex");
+    ASSERT_TRUE(hex.SaveHex(dir.File("app.hex")));
+    EXPECT_TRUE(fs::is_symlink(dir.Path() / "app.hex"));
+    EXPECT_EQ(ReadWholeFile(real), hex.FormatImage());
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::mask, mode);
+
+    fs::permissions(real, fs::perms::owner_read);
+    EXPECT_FALSE(hex.SaveHex(real));
+    EXPECT_FALSE(hex.SaveHex(dir.File("app.hex")));
+    EXPECT_EQ(ReadWholeFile(real), hex.FormatImage());
+    fs::permissions(real, mode);
+
+    // A disk that fills up halfway through the save.
+    const std::string before = ReadWholeFile(real);
+    hex.ProgramData[0] = 0x00;
+    CReplaceFault full;
+    full.Step = EReplaceStep::Write;
+    full.BytesBeforeFailure = 20;
+    {
+        const CReplaceFaultScope fault(full);
+        EXPECT_FALSE(hex.SaveHex(real));
+        EXPECT_TRUE(fault.Fired());
+    }
+    EXPECT_EQ(ReadWholeFile(real), before);
+    size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path() / "build")) {
+        EXPECT_EQ(entry.path().filename(), "app.hex");
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1U);
+    ASSERT_TRUE(hex.SaveHex(real));
+    EXPECT_NE(ReadWholeFile(real), before);
+}
+
 TEST(HexRoundTrip, RandomImagesOfBothFamilies) {
     CTempDir dir;
     std::mt19937 rng(1234);

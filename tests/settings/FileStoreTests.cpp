@@ -2,6 +2,7 @@
 // damaged file reads as.
 #include "TestStores.h"
 
+#include "platform/Platform.h"
 #include "settings/AppOptions.h"
 #include "settings/KeyTreeOps.h"
 #include "settings/RecentFiles.h"
@@ -232,6 +233,45 @@ TEST_F(FileStoreTest, SavesReplaceTheFileWholeAndLeaveNoTemporaryFile) {
     EXPECT_FALSE(m_store.EnumSubKey("Software\\Quorvane", 1, name));
     EXPECT_TRUE(m_store.WriteString(kList, "File1", "/hex/kept.hex"));
     EXPECT_EQ(GetRecentFile(m_profile, 1), "/hex/kept.hex");
+}
+
+TEST_F(FileStoreTest, ALinkedFileStaysLinkedAndAReadOnlyOneIsNotWritten) {
+    // Settings kept in a dotfiles folder and linked into place.
+    const fs::path kept = fs::path(m_dir.Path()) / "dotfiles" / "KVX3.conf";
+    WriteText(kept, "");
+    fs::create_directories(Company());
+    fs::create_symlink(kept, AppFile());
+    ASSERT_TRUE(m_store.WriteString(kList, "File1", "/hex/a.hex"));
+    EXPECT_TRUE(fs::is_symlink(AppFile()));
+    EXPECT_NE(ReadText(kept).find("/hex/a.hex"), std::string::npos);
+    EXPECT_EQ(GetRecentFile(m_profile, 1), "/hex/a.hex");
+
+    // A settings file the user made read-only keeps what it holds.
+    const std::string locked = ReadText(kept);
+    fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_FALSE(m_store.WriteString(kList, "File1", "/hex/b.hex"));
+    EXPECT_EQ(ReadText(kept), locked);
+    EXPECT_EQ(GetRecentFile(m_profile, 1), "/hex/a.hex");
+    EXPECT_EQ(fs::status(kept).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::group_read);
+}
+
+TEST_F(FileStoreTest, ASaveThatCannotReachTheDiskKeepsTheOldSettings) {
+    ExitSave(m_profile, CAppOptions());
+    ASSERT_TRUE(m_store.WriteString(kList, "File1", "/hex/new.hex"));
+    const std::string before = ReadText(AppFile());
+    for (EReplaceStep step :
+         {EReplaceStep::Create, EReplaceStep::Write, EReplaceStep::Sync, EReplaceStep::Rename}) {
+        CReplaceFault fault;
+        fault.Step = step;
+        fault.BytesBeforeFailure = before.size() / 3;
+        const CReplaceFaultScope scope(fault);
+        EXPECT_FALSE(m_store.WriteString(kList, "File1", "/hex/lost.hex")) << static_cast<int>(step);
+        EXPECT_TRUE(scope.Fired());
+        EXPECT_EQ(ReadText(AppFile()), before);
+        EXPECT_EQ(FolderEntries(Company()), std::vector<std::string>{"KVX3.conf"});
+    }
+    EXPECT_EQ(GetRecentFile(m_profile, 1), "/hex/new.hex");
 }
 
 TEST_F(FileStoreTest, CompanyFolderGoesOnlyWhenNothingElseIsInIt) {

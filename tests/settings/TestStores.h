@@ -2,6 +2,7 @@
 // cases run against the memory store and the file store.
 #pragma once
 
+#include "platform/Platform.h"
 #include "settings/FileStore.h"
 #include "settings/MemoryStore.h"
 
@@ -16,12 +17,8 @@
 class CTempDir {
 public:
     CTempDir() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern =
-            std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/kvx3-settings-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
-        }
+        std::error_code error;
+        m_path = MakeUniqueFolder(std::filesystem::temp_directory_path(error).string(), "kvx3-settings-");
     }
     ~CTempDir() {
         std::error_code error;

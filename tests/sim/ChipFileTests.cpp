@@ -1,5 +1,6 @@
 // The chip catalogue of the simulator and the chip file: blank chips by name,
 // a saved chip brought back in another run, and files that must not load.
+#include "platform/Platform.h"
 #include "sim/SimChipFile.h"
 #include "sim/SimChips.h"
 #include "tests/common/TempDir.h"
@@ -113,4 +114,39 @@ TEST(SimChipFile, BadFilesLoadNothingAndChangeNothing) {
     // Comments and spacing are free.
     const std::string spaced = dir.Write("spaced.txt", replaced("deviceid", "# a note\n\n   deviceid"));
     EXPECT_NE(LoadSimChipFromFile(spaced, ESimTiming::Typical), nullptr);
+}
+
+TEST(SimChipFile, SavesGoThroughLinksAndAFailedSaveKeepsTheLastChip) {
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip("PIC16F628A", ESimTiming::Typical);
+    const std::string real = dir.File("chips-PIC16F628A.txt");
+    ASSERT_TRUE(chip->SaveToFile(real));
+    fs::create_symlink(real, dir.Path() / "chip.txt");
+    const std::string linked = dir.File("chip.txt");
+
+    chip->Poke(EMidRegion::Program, 5, 0x0123);
+    ASSERT_TRUE(chip->SaveToFile(linked));
+    EXPECT_TRUE(fs::is_symlink(linked));
+    const std::string saved = ReadWholeFile(real);
+    EXPECT_EQ(MakeMidRangeChip("PIC16F628A", ESimTiming::Typical)->LoadFromFile(linked), true);
+
+    // A run whose save dies at the rename leaves the last chip to load.
+    chip->Poke(EMidRegion::Program, 5, 0x0456);
+    CReplaceFault fault;
+    fault.Step = EReplaceStep::Rename;
+    {
+        const CReplaceFaultScope scope(fault);
+        EXPECT_FALSE(chip->SaveToFile(linked));
+    }
+    EXPECT_EQ(ReadWholeFile(real), saved);
+    std::unique_ptr<CMidRangeChip> loaded = MakeMidRangeChip("PIC16F628A", ESimTiming::Typical);
+    ASSERT_TRUE(loaded->LoadFromFile(linked));
+    EXPECT_EQ(loaded->Peek(EMidRegion::Program, 5), 0x0123);
+    size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2U) << "the chip file and its link, no temporary file";
 }

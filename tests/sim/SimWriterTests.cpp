@@ -115,6 +115,47 @@ TEST(SimWriter, FaultsShortenOrEmptyAnswersAndUnplug) {
     EXPECT_EQ(writer.Counters().Packets, 3u);
 }
 
+TEST(SimWriter, ClearedFaultsNoLongerFire) {
+    CSimWriter writer;
+    CHostLink host(writer);
+    ASSERT_TRUE(host.Open());
+    writer.ShortenAnswer(1, 2);
+    writer.EmptyAnswer(2);
+    writer.UnplugAfterPacket(2);
+    writer.ClearFaults();
+    const CPacket ident = CPacket().Control(0x80).Control(0x81);
+    EXPECT_EQ(host.Send(ident, 19).size(), 5u);
+    EXPECT_EQ(host.Send(ident, 19).size(), 5u);
+    EXPECT_TRUE(writer.PluggedIn());
+    EXPECT_EQ(host.Send(ident, 19).size(), 5u);
+    // Faults set after clearing count packets as before.
+    writer.EmptyAnswer(4);
+    EXPECT_TRUE(host.Send(ident, 19).empty());
+}
+
+TEST(SimWriter, AChipPulledFromTheSocketIsGoneUntilPutBack) {
+    CSimWriter writer(MakeMidRangeChip("PIC16F877A", ESimTiming::Typical));
+    writer.ChipAs<CMidRangeChip>()->Poke(EMidRegion::Program, 0, 0x1234);
+    CHostLink host(writer);
+    ASSERT_TRUE(host.Open());
+    host.Enter(40);
+    EXPECT_EQ(simtest::Words(host.Send(CPacket().Read(0x04)))[0], 0x1234);
+
+    std::unique_ptr<ISimChip> chip = writer.RemoveChip();
+    ASSERT_NE(chip, nullptr);
+    EXPECT_FALSE(chip->InProgrammingMode()) << "the chip loses VPP as it leaves the socket";
+    EXPECT_EQ(writer.Chip(), nullptr);
+    EXPECT_FALSE(writer.State().ChipWired);
+    const uint64_t unwired = writer.Counters().Firmware.ChipCommandsUnwired;
+    EXPECT_EQ(simtest::Words(host.Send(CPacket().Read(0x04)))[0], 0x3FFF) << "an empty socket reads ones";
+    EXPECT_EQ(writer.Counters().Firmware.ChipCommandsUnwired, unwired + 1);
+    EXPECT_EQ(writer.RemoveChip(), nullptr);
+
+    writer.InsertChip(std::move(chip));
+    EXPECT_TRUE(writer.State().ChipHasVpp);
+    EXPECT_EQ(simtest::Words(host.Send(CPacket().Read(0x04)))[0], 0x1234);
+}
+
 TEST(SimWriter, ReplugGivesNewHandlesAndThePowerOnState) {
     CSimWriter writer(MakeMidRangeChip("PIC16F877A", ESimTiming::Typical));
     CHostLink host(writer);

@@ -154,6 +154,26 @@ TEST(Pic18File, SaveAndLoadRoundTrip) {
     EXPECT_EQ(c.ReadBlock(0x5FE0, 32), Pattern(32, 9));
 }
 
+TEST(Pic18File, AReadOnlyChipFileIsNotOverwritten) {
+    namespace fs = std::filesystem;
+    CTempDir dir;
+    CPic18Chip chip = MakeChip("PIC18F452");
+    const std::string path = dir.File("chip.txt");
+    ASSERT_TRUE(chip.SaveToFile(path));
+    const std::string blank = ReadWholeFile(path);
+    fs::permissions(path, fs::perms::owner_read);
+    chip.SetEepromByte(0x10, 0x42);
+    EXPECT_FALSE(chip.SaveToFile(path));
+    EXPECT_EQ(ReadWholeFile(path), blank);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(chip.SaveToFile(path));
+    CPic18Chip copy = MakeChip("PIC18F452");
+    ASSERT_TRUE(copy.LoadFromFile(path));
+    EXPECT_EQ(copy.EepromByte(0x10), 0x42);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(Pic18File, BadFilesAreRefusedAndChangeNothing) {
     CTempDir dir;
     const std::string head = "KVX3 simulated chip 1\nmodel PIC18F452\n";
