@@ -3,6 +3,7 @@
 #include "device/TextNumbers.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <sys/stat.h>
@@ -67,8 +68,30 @@ bool CHexFile::IsSoundRecord(const std::string& line) {
     return (sum & 0xFF) == 0;
 }
 
+namespace {
+
+// A folder opens as a stream that reads nothing, and a FIFO would block the
+// reader: only a regular file (or a link to one) is a hex file.
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+} // namespace
+
+bool CanOpenHexFile(const std::string& path) {
+    if (!IsRegularFile(path)) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    return static_cast<bool>(in);
+}
+
 bool CHexFile::LoadHex(const std::string& path) {
     ClearImage();
+    if (!IsRegularFile(path)) {
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;

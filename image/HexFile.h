@@ -34,6 +34,10 @@ struct CFileStatus {
 // The status of the file at `path`; all zero when it cannot be found.
 CFileStatus GetFileStatus(const std::string& path);
 
+// The path names a regular file (or a link to one) that can be opened for
+// reading. A folder, a device or a FIFO is no hex file, whatever it reads.
+bool CanOpenHexFile(const std::string& path);
+
 class CHexFile : public CPicDevice {
 public:
     uint32_t SegmentBase = 0;
@@ -47,7 +51,8 @@ public:
 
     // Clears the image, reads the file record by record, fixes up the
     // configuration words, updates the checksum and starts the change watch.
-    // False when the file cannot be read (the image stays cleared).
+    // False when the file cannot be read or is not a regular file (the image
+    // stays cleared, and nothing is watched).
     bool LoadHex(const std::string& path);
     // Applies every record of the text (from SegmentBase 0), then fixes up the
     // configuration words and updates the checksum; the file side of LoadHex.
