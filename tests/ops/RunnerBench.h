@@ -1,8 +1,7 @@
-// The runner on a test bench: a front end that records what the runner shows
-// and answers its questions from a script, and a fixture that puts the
-// selected device, the file image, the writer and the runner together over
-// the simulated writer with a simulated chip in its socket, the way the main
-// window does.
+// The station on a test bench: a front end that records what the station and
+// its runner show and answers their questions from a script, and a fixture
+// that puts a station over the simulated writer with a simulated chip in its
+// socket, the way the main window does.
 #pragma once
 
 #include "GatedLink.h"
