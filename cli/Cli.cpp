@@ -6,7 +6,9 @@
 #include "cli/WriterCommands.h"
 
 #include <CLI/CLI.hpp>
+#include <iostream>
 #include <ostream>
+#include <unistd.h>
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CLI::App app{"kvx3-cli: program, read, verify and erase PIC microcontrollers", "kvx3-cli"};
@@ -89,7 +91,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitBadInput;
     }
 
-    CCliContext ctx(options, out, err);
+    // The bar is redrawn in place only on the process's own terminal; a
+    // stream of a caller's choosing gets whole lines.
+    const bool errIsTerminal = &err == &std::cerr && isatty(STDERR_FILENO) != 0;
+    CCliContext ctx(options, out, err, errIsTerminal);
     if (devices->parsed()) {
         return CmdDevices(ctx);
     }

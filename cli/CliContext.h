@@ -1,7 +1,8 @@
-// What every command of kvx3-cli shares: the chosen options, the output
-// streams and the selected device.
+// What every command of kvx3-cli shares: the chosen options and the output
+// streams.
 #pragma once
 
+#include "cli/ErrorLines.h"
 #include "device/DeviceList.h"
 #include "device/UserPrompt.h"
 
@@ -22,25 +23,29 @@ struct CCliOptions {
 // are answered Yes: the tool only asks what a user asked it to do.
 class CStreamMessages : public IMessageBox {
 public:
-    explicit CStreamMessages(std::ostream& err) : m_err(err) {}
+    explicit CStreamMessages(CErrorLines& err) : m_err(err) {}
     EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;
 
 private:
-    std::ostream& m_err;
+    CErrorLines& m_err;
 };
 
 struct CCliContext {
-    CCliContext(const CCliOptions& options, std::ostream& o, std::ostream& e)
-        : Options(options), out(o), err(e), Messages(e), Device(&Messages) {}
+    // errIsTerminal: the error stream is a terminal, where the progress bar
+    // is redrawn in place.
+    CCliContext(const CCliOptions& options, std::ostream& o, std::ostream& e, bool errIsTerminal)
+        : Options(options), out(o), err(e), ErrIsTerminal(errIsTerminal), Messages(err) {}
     CCliOptions Options;
     std::ostream& out;
-    std::ostream& err;
+    // Everything the tool says on the error stream goes through here, from
+    // whichever thread.
+    CErrorLines err;
+    bool ErrIsTerminal;
     CStreamMessages Messages;
-    CDeviceList Device;
 
-    // Points the catalogue at the chosen file and loads the chosen device;
-    // false (with a message) when the catalogue or the name is not there.
-    bool LoadSelectedDevice();
+    // The catalogue the options name: the given file, or the one beside the
+    // executable.
+    std::string ListPath() const;
     // A one-line error on the error stream.
-    void Error(const std::string& text) const;
+    void Error(const std::string& text);
 };

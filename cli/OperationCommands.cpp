@@ -1,59 +1,47 @@
-// program, read, verify, erase, detect and blank-check: the runner's flows
-// driven from the command line, against a real or a simulated writer.
+// program, read, verify and erase: the runner's flows driven from the
+// command line, against a real or a simulated writer.
 #include "cli/OperationCommands.h"
 
-#include "cli/CliFrontEnd.h"
-#include "cli/OperationRun.h"
-#include "image/HexFile.h"
-#include "ops/ImageCarry.h"
-#include "ops/Runner.h"
-#include "writer/Writer.h"
+#include "cli/Cli.h"
 
-#include <chrono>
-#include <cstdio>
 #include <ostream>
-#include <thread>
-#include <unistd.h>
-
-int MismatchOrVerify(COperationRun& run) {
-    if (run.Front().DeviceIdMismatch || run.Front().VerifyFailed) {
-        return kExitMismatch;
-    }
-    return kExitOk;
-}
 
 int CmdProgram(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile) {
-    COperationRun run(ctx, options);
-    int status = run.Prepare(hexFile);
+    CCliStation run(ctx);
+    int status = run.Prepare(options, hexFile);
     if (status != kExitOk) {
         return run.Finish(status);
     }
     status = run.Run([](CRunner& r) { r.OnProgram(); });
     if (status == kExitOk) {
-        status = MismatchOrVerify(run);
+        status = run.MismatchOrVerify();
     }
     if (status == kExitOk && !run.Front().Completed) {
         ctx.Error("programming did not complete");
         status = kExitMismatch;
     }
     if (status == kExitOk) {
-        const bool protectedImage = ctx.Device.IsProtected() && !options.NoProtect;
-        ctx.out << "Programmed and verified " << ctx.Device.DeviceName << " from " << hexFile
+        CDeviceList& device = run.Device();
+        const bool protectedImage = device.IsProtected() && !options.NoProtect;
+        ctx.out << "Programmed and verified " << device.DeviceName << " from " << hexFile
                 << (protectedImage ? "; code protection written last" : "") << '\n';
-        ctx.out << "Checksum: " << Hex(ctx.Device.Checksum & 0xFFFF, 4) << '\n';
+        // The checksum of what was programmed (the chip's calibration taken
+        // in, which the sum leaves out), not of the blank device selected.
+        device.UpdateChecksum();
+        ctx.out << "Checksum: " << Hex(device.Checksum & 0xFFFF, 4) << '\n';
     }
     return run.Finish(status);
 }
 
 int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile) {
-    COperationRun run(ctx, options);
-    int status = run.Prepare(hexFile);
+    CCliStation run(ctx);
+    int status = run.Prepare(options, hexFile);
     if (status != kExitOk) {
         return run.Finish(status);
     }
     status = run.Run([](CRunner& r) { r.OnVerify(); });
     if (status == kExitOk) {
-        status = MismatchOrVerify(run);
+        status = run.MismatchOrVerify();
     }
     if (status == kExitOk) {
         ctx.out << "Verified: the chip matches " << hexFile << '\n';
@@ -62,17 +50,17 @@ int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::str
 }
 
 int CmdErase(CCliContext& ctx, const COperationOptions& options) {
-    COperationRun run(ctx, options);
-    int status = run.Prepare("");
+    CCliStation run(ctx);
+    int status = run.Prepare(options, "");
     if (status != kExitOk) {
         return run.Finish(status);
     }
     status = run.Run([](CRunner& r) { r.OnErase(); });
     if (status == kExitOk) {
-        status = MismatchOrVerify(run);
+        status = run.MismatchOrVerify();
     }
     if (status == kExitOk) {
-        ctx.out << "Erased " << ctx.Device.DeviceName << '\n';
+        ctx.out << "Erased " << run.Device().DeviceName << '\n';
     }
     return run.Finish(status);
 }
@@ -83,13 +71,13 @@ int CmdRead(CCliContext& ctx, const COperationOptions& options, const std::strin
         ctx.Error("--region must be all, program, eeprom or config");
         return kExitBadInput;
     }
-    COperationRun run(ctx, options);
-    int status = run.Prepare("");
+    CCliStation run(ctx);
+    int status = run.Prepare(options, "");
     if (status != kExitOk) {
         return run.Finish(status);
     }
     if (region == "eeprom" && run.Writer().EepromSize == 0) {
-        ctx.Error(ctx.Device.DeviceName + " has no data EEPROM");
+        ctx.Error(run.Device().DeviceName + " has no data EEPROM");
         return run.Finish(kExitBadInput);
     }
     status = run.Run([&region](CRunner& r) {
@@ -104,21 +92,17 @@ int CmdRead(CCliContext& ctx, const COperationOptions& options, const std::strin
         }
     });
     if (status == kExitOk) {
-        status = MismatchOrVerify(run);
+        status = run.MismatchOrVerify();
     }
     if (status != kExitOk) {
         return run.Finish(status);
     }
     // As the save command does: program memory, EEPROM and configuration from
     // the selected device; the file image already holds the user ID read.
-    CHexFile& file = run.File();
-    file.CopyProgram(ctx.Device);
-    file.CopyEeprom(ctx.Device);
-    file.CopyConfig(ctx.Device);
-    if (!file.SaveHex(outFile)) {
+    if (!run.Station().SaveHexFile(outFile)) {
         ctx.Error("cannot write '" + outFile + "'");
         return run.Finish(kExitBadInput);
     }
-    ctx.out << "Read " << region << " of " << ctx.Device.DeviceName << " into " << outFile << '\n';
+    ctx.out << "Read " << region << " of " << run.Device().DeviceName << " into " << outFile << '\n';
     return run.Finish(kExitOk);
 }

@@ -2,17 +2,9 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/WriterSession.h"
+#include "cli/CliStation.h"
 
 #include <string>
-
-struct COperationOptions {
-    CWriterOptions Writer;
-    bool NoProtect = false;          // never write the code protection
-    bool NoDeviceIdCheck = false;    // do not compare the chip's device ID first
-    bool RewriteCalibration = false; // program the image's calibration instead of keeping the chip's
-    bool SumId = false;              // the user ID from the image checksum
-};
 
 int CmdProgram(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile);
 int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile);

@@ -1,37 +1,25 @@
 // devices, show and convert: the commands that need no writer.
 #include "cli/ShowCommands.h"
 
-#include "image/HexFile.h"
+#include "cli/CliStation.h"
+#include "device/ConfigLabels.h"
+#include "device/ImageCompare.h"
 
-#include <cstdio>
 #include <ostream>
 
 namespace {
 
-// The label and address of configuration word w, as data sheets name them.
-std::string ConfigLabel(const CPicDevice& device, int w) {
-    if (device.CoreWidth == kCorePic18) {
-        return "CONFIG" + std::to_string(w / 2 + 1) + (w % 2 == 0 ? "L" : "H") + " " + Hex(0x300000 + w, 6);
-    }
-    return "CONFIG" + std::to_string(w + 1) + " " + Hex(0x2007 + w, 4);
-}
-
-void PrintConfig(CDeviceList& device, std::ostream& out) {
-    const int width = device.CoreWidth == kCorePic18 ? 8 : device.CoreWidth == kCoreMidRange ? 14 : 0;
+void PrintConfig(const CPicDevice& device, std::ostream& out) {
     const int words = device.ConfigWordCount();
+    const int digits = device.CoreWidth == kCorePic18 ? 2 : 4;
+    const int addressDigits = device.CoreWidth == kCorePic18 ? 6 : 4;
     out << "Config words    " << words << '\n';
-    int index = 0;
     for (int w = 0; w < words; ++w) {
-        out << "  " << ConfigLabel(device, w) << " = " << Hex(device.Config[w], width == 8 ? 2 : 4);
-        for (int b = width - 1; b >= 0; --b) {
-            std::string token = device.NextLegendToken(index++);
-            if ((device.ConfigNamedMask[w] >> b & 1) == 0 || token.empty()) {
-                continue;
-            }
-            if (token.front() == 'p' || token.front() == 'c') {
-                token.erase(0, 1);
-            }
-            out << ' ' << token << '=' << (device.Config[w] >> b & 1);
+        out << "  " << ConfigWordName(device.CoreWidth, w) << ' '
+            << Hex(ConfigWordAddress(device.CoreWidth, w), addressDigits) << " = "
+            << Hex(device.Config[w], digits);
+        for (const CConfigBitLabel& bit : ConfigBitLabels(device, w)) {
+            out << ' ' << bit.Name << '=' << (device.Config[w] >> bit.Bit & 1);
         }
         out << '\n';
     }
@@ -39,15 +27,12 @@ void PrintConfig(CDeviceList& device, std::ostream& out) {
 
 void PrintUserIds(const CPicDevice& device, std::ostream& out) {
     out << "User ID        ";
-    if (device.CoreWidth == kCorePic18) {
-        for (int i = 0; i < 8; ++i) {
-            out << ' ' << Hex(device.UserId[i] & 0xFF, 2);
-        }
-    } else if (device.CoreWidth == kCoreMidRange) {
-        for (int i = 0; i < 4; ++i) {
-            out << ' ' << Hex(device.UserId[i] & 0x0F, 1);
-        }
-    } else {
+    const int ids = UserIdCount(device.CoreWidth);
+    const uint32_t mask = UserIdMask(device.CoreWidth);
+    for (int i = 0; i < ids; ++i) {
+        out << ' ' << Hex(device.UserId[i] & mask, device.CoreWidth == kCorePic18 ? 2 : 1);
+    }
+    if (ids == 0) {
         out << " none";
     }
     out << '\n';
@@ -55,52 +40,31 @@ void PrintUserIds(const CPicDevice& device, std::ostream& out) {
 
 // How much of the image holds something other than the blank value.
 void PrintUsage(const CPicDevice& device, std::ostream& out) {
-    const bool pic18 = device.CoreWidth == kCorePic18;
-    const uint32_t units = pic18 ? static_cast<uint32_t>(device.ProgramData.size())
-                                 : static_cast<uint32_t>(device.ProgramData.size() / 2);
-    uint32_t used = 0;
-    for (uint32_t i = 0; i < units; ++i) {
-        used += device.ProgramWord(i) != device.BlankProgramWord() ? 1 : 0;
-    }
-    uint32_t eeprom = 0;
-    for (uint8_t b : device.EepromData) {
-        eeprom += b != 0xFF ? 1 : 0;
-    }
-    out << "Program used    " << used << (pic18 ? " bytes" : " words") << " not blank\n";
-    out << "EEPROM used     " << eeprom << " bytes not blank\n";
+    const CBlankCounts counts = CountNonBlank(device, false);
+    out << "Program used    " << counts.ProgramUsed << (device.CoreWidth == kCorePic18 ? " bytes" : " words")
+        << " not blank\n";
+    out << "EEPROM used     " << counts.EepromUsed << " bytes not blank\n";
 }
 
-// Loads FILE into a hex file image of the selected device and carries it into
-// the device, as opening a file in the window does. False when unreadable.
-bool LoadFileIntoDevice(CCliContext& ctx, const std::string& path, CHexFile& hex) {
-    hex.AssignFrom(ctx.Device);
-    if (!hex.LoadHex(path)) {
-        ctx.Error("cannot read '" + path + "'");
+// The chosen device, with FILE loaded into it as opening a file in the window
+// does when a file is given. False (with a message) when either fails.
+bool SelectWithFile(CCliStation& station, const std::string& path) {
+    if (!station.SelectDevice()) {
         return false;
     }
-    if (hex.BadRecordCount > 0) {
-        ctx.err
-            << "kvx3-cli: warning: " << hex.BadRecordCount << " line(s) of '" << path
-            << "' are not sound Intel HEX records (wrong checksum or malformed); they were applied as far as "
-               "they could be read\n";
+    if (!path.empty() && !station.LoadFile(path)) {
+        return false;
     }
-    ctx.Device.CopyProgram(hex);
-    ctx.Device.CopyEeprom(hex);
-    ctx.Device.CopyUserIds(hex);
-    ctx.Device.CopyConfig(hex);
-    ctx.Device.UpdateChecksum();
+    station.Device().UpdateChecksum();
     return true;
 }
 
 } // namespace
 
 int CmdDevices(CCliContext& ctx) {
-    if (!ctx.Options.ListPath.empty()) {
-        ctx.Device.ListPath = ctx.Options.ListPath;
-    }
     CNameList names;
     CDeviceList quiet;
-    quiet.ListPath = ctx.Device.ListPath;
+    quiet.ListPath = ctx.ListPath();
     if (!quiet.FillSelector(names)) {
         ctx.Error(std::string(kMsgDeviceListMissing) + " (" + quiet.ListPath + ")");
         return kExitBadInput;
@@ -111,7 +75,7 @@ int CmdDevices(CCliContext& ctx) {
     return kExitOk;
 }
 
-void PrintDevice(CDeviceList& device, std::ostream& out) {
+void PrintDevice(const CPicDevice& device, std::ostream& out) {
     const bool pic18 = device.CoreWidth == kCorePic18;
     out << "Device          " << device.DeviceName << '\n';
     out << "Core            "
@@ -146,33 +110,26 @@ void PrintDevice(CDeviceList& device, std::ostream& out) {
 }
 
 int CmdShow(CCliContext& ctx, const std::string& file) {
-    if (!ctx.LoadSelectedDevice()) {
+    CCliStation station(ctx);
+    if (!SelectWithFile(station, file)) {
         return kExitBadInput;
     }
-    if (!file.empty()) {
-        CHexFile hex;
-        if (!LoadFileIntoDevice(ctx, file, hex)) {
-            return kExitBadInput;
-        }
-    }
-    PrintDevice(ctx.Device, ctx.out);
+    const CDeviceList& device = station.Device();
+    PrintDevice(device, ctx.out);
     if (!file.empty()) {
         ctx.out << "File            " << file << '\n';
-        PrintUsage(ctx.Device, ctx.out);
+        PrintUsage(device, ctx.out);
     }
-    ctx.out << "Checksum: " << Hex(ctx.Device.Checksum & 0xFFFF, 4) << '\n';
+    ctx.out << "Checksum: " << Hex(device.Checksum & 0xFFFF, 4) << '\n';
     return kExitOk;
 }
 
 int CmdConvert(CCliContext& ctx, const std::string& in, const std::string& outPath) {
-    if (!ctx.LoadSelectedDevice()) {
+    CCliStation station(ctx);
+    if (!SelectWithFile(station, in)) {
         return kExitBadInput;
     }
-    CHexFile hex;
-    if (!LoadFileIntoDevice(ctx, in, hex)) {
-        return kExitBadInput;
-    }
-    if (!hex.SaveHex(outPath)) {
+    if (!station.Station().SaveHexFile(outPath)) {
         ctx.Error("cannot write '" + outPath + "'");
         return kExitBadInput;
     }

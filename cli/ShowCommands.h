@@ -13,4 +13,4 @@ int CmdConvert(CCliContext& ctx, const std::string& in, const std::string& out);
 
 // The device's parameters, configuration words decoded by the legend, user
 // ID and protection state.
-void PrintDevice(CDeviceList& device, std::ostream& out);
+void PrintDevice(const CPicDevice& device, std::ostream& out);

@@ -2,6 +2,6 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/WriterSession.h"
+#include "cli/CliStation.h"
 
 int CmdInfo(CCliContext& ctx, const CWriterOptions& writer);

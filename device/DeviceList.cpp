@@ -1,6 +1,7 @@
 #include "device/DeviceList.h"
 
 #include "device/Bounds.h"
+#include "device/ConfigLabels.h"
 #include "device/TextDecode.h"
 #include "device/TextNumbers.h"
 #include "platform/Platform.h"
@@ -217,11 +218,5 @@ std::string CDeviceList::NextLegendToken(int index) {
     if (index == 0) {
         LegendCursor = ConfigLegend;
     }
-    const size_t p = LegendCursor.find(']');
-    if (LegendCursor.empty() || p == std::string::npos) {
-        return {};
-    }
-    std::string token = p >= 1 ? LegendCursor.substr(1, p - 1) : std::string{};
-    LegendCursor.erase(0, p + 1);
-    return token;
+    return TakeLegendToken(LegendCursor);
 }

@@ -1,6 +1,7 @@
 #include "device/PicDevice.h"
 
 #include "device/Bounds.h"
+#include "device/ImageCompare.h"
 
 #include <algorithm>
 #include <array>
@@ -242,51 +243,9 @@ bool CPicDevice::IsProtected() const {
 }
 
 int CPicDevice::CompareImage(const CPicDevice& other) {
-    VerifyFlags = 0;
-    if (ProgramSize != other.ProgramSize || CoreWidth != other.CoreWidth || EepromSize != other.EepromSize ||
-        ConfigCount != other.ConfigCount) {
-        VerifyFlags = kVerifyDifferentDevice;
-        return 1;
-    }
-    if (ProgramData.size() != other.ProgramData.size() ||
-        !std::equal(ProgramData.begin(),
-                    ProgramData.begin() +
-                        static_cast<std::ptrdiff_t>(std::min<size_t>(ProgramBytes, ProgramData.size())),
-                    other.ProgramData.begin())) {
-        VerifyFlags |= kVerifyProgram;
-    }
-    if (EepromData.size() != other.EepromData.size() ||
-        !std::equal(EepromData.begin(),
-                    EepromData.begin() +
-                        static_cast<std::ptrdiff_t>(std::min<size_t>(EepromSize, EepromData.size())),
-                    other.EepromData.begin())) {
-        VerifyFlags |= kVerifyEeprom;
-    }
-    const uint32_t m = CoreWidth == kCorePic18 ? 0xFF : CoreWidth == kCoreMidRange ? 0x3FFF : 0xFFFF;
-    const int n = ConfigWordCount();
-    for (int w = 0; w < n; ++w) {
-        const uint32_t mine = (ConfigProtectMask[w] & m) | Config[w];
-        const uint32_t theirs = (other.ConfigProtectMask[w] & m) | other.Config[w];
-        if (mine != theirs) {
-            VerifyFlags |= kVerifyConfig;
-            break;
-        }
-    }
-    int ids = 0;
-    uint32_t idMask = 0;
-    if (CoreWidth == kCorePic18) {
-        ids = 8;
-        idMask = 0xFF;
-    } else if (CoreWidth == kCoreMidRange) {
-        ids = 4;
-        idMask = 0x0F;
-    }
-    for (int i = 0; i < ids; ++i) {
-        if ((UserId[i] & idMask) != (other.UserId[i] & idMask)) {
-            VerifyFlags |= kVerifyUserId;
-            break;
-        }
-    }
+    // The rules live with the difference finders, so that a report of where
+    // two images differ always agrees with this result.
+    VerifyFlags = FindDifferences(*this, other).Flags;
     return VerifyFlags != 0 ? 1 : 0;
 }
 

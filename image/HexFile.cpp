@@ -53,8 +53,19 @@ bool CHexFile::IsSoundRecord(const std::string& line) {
     return (sum & 0xFF) == 0;
 }
 
+bool CanOpenHexFile(const std::string& path) {
+    if (!IsRegularFile(path)) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    return static_cast<bool>(in);
+}
+
 bool CHexFile::LoadHex(const std::string& path) {
     ClearImage();
+    if (!IsRegularFile(path)) {
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;

@@ -24,6 +24,10 @@
 
 constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
 
+// The path names a regular file (or a link to one) that can be opened for
+// reading. A folder, a device or a FIFO is no hex file, whatever it reads.
+bool CanOpenHexFile(const std::string& path);
+
 class CHexFile : public CPicDevice {
 public:
     uint32_t SegmentBase = 0;
@@ -37,7 +41,8 @@ public:
 
     // Clears the image, reads the file record by record, fixes up the
     // configuration words, updates the checksum and starts the change watch.
-    // False when the file cannot be read (the image stays cleared).
+    // False when the file cannot be read or is not a regular file (the image
+    // stays cleared, and nothing is watched).
     bool LoadHex(const std::string& path);
     // Applies every record of the text (from SegmentBase 0), then fixes up the
     // configuration words and updates the checksum; the file side of LoadHex.

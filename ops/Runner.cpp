@@ -57,8 +57,9 @@ int ProgressPosition(uint32_t counter, uint32_t total) {
     return position >= 100 ? 100 : static_cast<int>(position);
 }
 
-CRunner::CRunner(CDeviceList& device, CHexFile& file, CWriter& writer, IRunnerFrontEnd& frontEnd)
-    : m_device(device), m_file(file), m_writer(writer), m_front(frontEnd) {}
+CRunner::CRunner(CDeviceList& device, CHexFile& file, CWriter& writer, IRunnerFrontEnd& frontEnd,
+                 IHexFileCheck* hexFileCheck)
+    : m_device(device), m_file(file), m_writer(writer), m_front(frontEnd), m_pHexFileCheck(hexFileCheck) {}
 
 CRunner::~CRunner() {
     if (m_worker.joinable()) {
@@ -105,6 +106,12 @@ bool CRunner::CheckDeviceId() {
     }
     m_nSequence = SEQ_NONE;
     m_front.EnableControls(true);
+    COutcome outcome;
+    outcome.Kind = EOutcome::DeviceIdMismatch;
+    outcome.ChipDeviceId = m_writer.DeviceId;
+    outcome.DeviceIdMask = m_writer.DeviceIdMask;
+    outcome.ExpectedDeviceId = m_device.DeviceId;
+    m_front.OnOutcome(outcome);
     m_front.Show(kMsgDeviceIdMismatch, EMsgIcon::Error, EMsgButtons::Ok);
     return false;
 }
@@ -171,6 +178,9 @@ void CRunner::OnTimer() {
     } else if (m_bConnected && !present) {
         m_front.SetStatusText(kIdsNotConnected);
         m_front.SetWriterLabel(kWriterLabelDisconnected);
+        if (m_nSequence != SEQ_NONE) {
+            Report(EOutcome::LinkLost);
+        }
     }
     m_bConnected = present;
     JoinFinishedWorker();
@@ -189,6 +199,7 @@ void CRunner::OnTimer() {
         m_nSequence = SEQ_NONE;
         m_front.EnableControls(true);
         m_writer.AbortRequest.store(false);
+        Report(EOutcome::Stopped);
         return;
     }
     if (!RunStep()) {

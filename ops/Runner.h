@@ -34,6 +34,17 @@ class CWriter;
 // counted and full after that.
 int ProgressPosition(uint32_t counter, uint32_t total);
 
+// The check that the write step of Program makes between its start and the
+// start of its worker: the station's watch on the loaded hex file. True when
+// the file was reloaded and carried into the selected device and the writer,
+// so that the reloaded image is what gets written. Runs on the owner's
+// thread with the writer's Busy set and no worker started.
+class IHexFileCheck {
+public:
+    virtual ~IHexFileCheck() = default;
+    virtual bool CheckHexFileBeforeWrite() = 0;
+};
+
 class CRunner {
 public:
     enum ESequence {
@@ -60,8 +71,10 @@ public:
         CalibrationWrite,
     };
 
-    // All four must outlive the runner.
-    CRunner(CDeviceList& device, CHexFile& file, CWriter& writer, IRunnerFrontEnd& frontEnd);
+    // All of them must outlive the runner. Without a hex file check the write
+    // step writes what the writer holds.
+    CRunner(CDeviceList& device, CHexFile& file, CWriter& writer, IRunnerFrontEnd& frontEnd,
+            IHexFileCheck* hexFileCheck = nullptr);
     // Asks a running worker to stop at its next block and waits for it.
     ~CRunner();
     CRunner(const CRunner&) = delete;
@@ -122,6 +135,7 @@ private:
     void TakeCalibrationIntoImages();
     bool CheckVerifyResult();
     void EndSequence();
+    void Report(EOutcome kind);
     // Runs step m_nStep; false when the sequence has no such step.
     bool RunStep();
     bool ProgramStep(int step);
@@ -133,6 +147,7 @@ private:
     CHexFile& m_file;
     CWriter& m_writer;
     IRunnerFrontEnd& m_front;
+    IHexFileCheck* m_pHexFileCheck;
 
     bool m_bConnected = false;
     ESequence m_nSequence = SEQ_NONE;

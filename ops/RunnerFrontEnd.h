@@ -22,6 +22,32 @@ struct CRunnerOptions {
     bool m_bDisProtect = false;
     // Tell the user when a Program ended with a clean compare.
     bool m_bComplate = false;
+    // Read by the station's file steps: the user ID from the image checksum
+    // (device selection, loading a file), and the change watch on the loaded
+    // file before the write step of Program.
+    bool m_bSumId = false;
+    bool m_bHexCheck = false;
+};
+
+// How a sequence ended, or what befell it, told to the front end by an
+// explicit call so that no front end has to read it from a message text.
+enum class EOutcome {
+    Completed,        // ran to its end; for Program and Verify, the compare found no difference
+    DeviceIdMismatch, // the chip's device ID is not the selected device's: the sequence ended
+    VerifyDifference, // the compare found a difference: the sequence ended
+    Stopped,          // abandoned after a stop request
+    LinkLost, // the writer went while the sequence was set: it waits, and goes on when the writer is back
+};
+
+struct COutcome {
+    EOutcome Kind = EOutcome::Completed;
+    // DeviceIdMismatch: the ID the chip reported (as read), the mask held by
+    // the writer, and the selected device's ID it was compared with.
+    uint32_t ChipDeviceId = 0;
+    uint32_t DeviceIdMask = 0;
+    uint32_t ExpectedDeviceId = 0;
+    // VerifyDifference: the writer's VerifyFlags.
+    int32_t VerifyFlags = 0;
 };
 
 class IRunnerFrontEnd : public IMessageBox {
@@ -41,13 +67,11 @@ public:
     // The verify error report with the writer's VerifyFlags; modal.
     virtual void ShowVerifyError(int32_t verifyFlags) = 0;
 
-    // The check before the write step of Program: when the hex change check is
-    // on and the loaded file has changed on disk, ask; on Yes reload it and
-    // carry it into the selected device and the writer, as loading a file
-    // does (see CarryFileImage), and refresh the displays. True when it was
-    // reloaded. The writer's Busy is set while this runs, but no worker has
-    // started yet, so the writer's image may be refilled.
-    virtual bool CheckHexFileBeforeWrite() = 0;
+    // What became of the running sequence. Comes just before the message box
+    // or report that tells the user the same, when there is one (the device
+    // ID message, the verify error report, the completion message), so a
+    // front end may let it add to what that box says.
+    virtual void OnOutcome(const COutcome& outcome) = 0;
 
     // Display refreshes from the selected device.
     virtual void RefreshProgramDump() = 0;

@@ -45,6 +45,10 @@ bool CRunner::CheckVerifyResult() {
     if (m_writer.CompareImage(m_device) == 0) {
         return true;
     }
+    COutcome outcome;
+    outcome.Kind = EOutcome::VerifyDifference;
+    outcome.VerifyFlags = m_writer.VerifyFlags;
+    m_front.OnOutcome(outcome);
     m_front.ShowVerifyError(m_writer.VerifyFlags);
     return false;
 }
@@ -52,6 +56,12 @@ bool CRunner::CheckVerifyResult() {
 void CRunner::EndSequence() {
     m_nSequence = SEQ_NONE;
     m_front.EnableControls(true);
+}
+
+void CRunner::Report(EOutcome kind) {
+    COutcome outcome;
+    outcome.Kind = kind;
+    m_front.OnOutcome(outcome);
 }
 
 // ------------------------------------------------------------------ commands
@@ -178,7 +188,8 @@ bool CRunner::ProgramStep(int step) {
             if (keepCalibration) {
                 chipCalibration.AssignFrom(m_writer);
             }
-            if (m_front.CheckHexFileBeforeWrite() && keepCalibration) {
+            const bool reloaded = m_pHexFileCheck != nullptr && m_pHexFileCheck->CheckHexFileBeforeWrite();
+            if (reloaded && keepCalibration) {
                 m_writer.TakeCalibration(chipCalibration);
             }
             StartWorker(EOperation::Write);
@@ -206,6 +217,7 @@ bool CRunner::ProgramStep(int step) {
             m_writer.CopyConfig(m_device);
             (void)m_writer.WriteConfig(true);
         }
+        Report(EOutcome::Completed);
         if (options.m_bComplate) {
             m_front.Show(kMsgCompleted, EMsgIcon::Information, EMsgButtons::Ok);
         }
@@ -226,7 +238,9 @@ bool CRunner::VerifyStep(int step) {
         return true;
     case 1:
         EndSequence();
-        (void)CheckVerifyResult();
+        if (CheckVerifyResult()) {
+            Report(EOutcome::Completed);
+        }
         return true;
     default:
         return false;
@@ -245,6 +259,7 @@ bool CRunner::EraseStep(int step) {
         return true;
     case 2:
         EndSequence();
+        Report(EOutcome::Completed);
         return true;
     default:
         return false;
@@ -286,5 +301,6 @@ bool CRunner::ReadCompletion(int step) {
         m_front.RefreshUserId();
         m_front.RefreshConfigGrid(m_front.ConfigPage());
     }
+    Report(EOutcome::Completed);
     return true;
 }

@@ -26,3 +26,5 @@ constexpr const char* kWriterLabelDisconnected = "Disconect Writer";
 
 constexpr const char* kMsgDeviceIdMismatch = "デバイスIDが一致しません";
 constexpr const char* kMsgCompleted = "正常終了しました。";
+// A hex file that cannot be opened or read.
+constexpr const char* kMsgFileNotFound = "ファイルが見つかりません";

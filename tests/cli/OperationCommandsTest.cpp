@@ -5,6 +5,8 @@
 #include "tests/cli/CliRun.h"
 #include "tests/common/TempDir.h"
 
+#include <cctype>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -75,6 +77,22 @@ TEST_P(CliOnSimulatedChip, ProgramVerifyAndReadBackInSeparateRuns) {
     EXPECT_NE(differs.Err.find("Program memory: NG, first at 0000"), std::string::npos) << differs.Err;
 }
 
+// The line "Checksum: XXXX" of a run's output.
+std::string ChecksumLine(const std::string& out) {
+    const size_t at = out.find("Checksum: ");
+    return at == std::string::npos ? std::string{} : out.substr(at, out.find('\n', at) - at);
+}
+
+TEST_P(CliOnSimulatedChip, ProgramPrintsTheChecksumOfWhatItProgrammed) {
+    const CRun program = RunTool(Args({"program", Fixture()}));
+    ASSERT_EQ(program.Status, kExitOk) << program.Err;
+    const CRun file = RunTool({"-d", GetParam().first, "show", Fixture()});
+    const CRun blank = RunTool({"-d", GetParam().first, "show"});
+    ASSERT_FALSE(ChecksumLine(file.Out).empty());
+    EXPECT_EQ(ChecksumLine(program.Out), ChecksumLine(file.Out));
+    EXPECT_NE(ChecksumLine(program.Out), ChecksumLine(blank.Out)) << "not the blank device's";
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, CliOnSimulatedChip,
                          ::testing::Values(std::pair{"PIC16F877A", "tests/fixtures/blink16f877a.hex"},
                                            std::pair{"PIC18F452", "tests/fixtures/blink18f452.hex"}),
@@ -140,6 +158,48 @@ TEST(CliOperations, InfoAndTrace) {
     EXPECT_EQ(all[0], "80 0E 80 0B 80 03 80 00 80 06 80 09") << "the idle packet";
     EXPECT_EQ(all[2], "80 80 80 81") << "identification";
     EXPECT_EQ(all[3], "4B 33 31 37 14") << "its answer";
+}
+
+TEST(CliOperations, AFolderIsNoHexFile) {
+    CTempDir dir;
+    const std::string chip = dir.File("chip.sim");
+    const std::string folder = dir.File("folder.hex");
+    std::filesystem::create_directory(folder);
+    for (const char* command : {"program", "verify"}) {
+        const CRun run = RunTool({"-d", "PIC16F877A", "--sim-chip", chip, command, folder});
+        EXPECT_EQ(run.Status, kExitBadInput) << command;
+        EXPECT_NE(run.Err.find("cannot read"), std::string::npos) << run.Err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(chip)) << "the writer was never opened";
+    EXPECT_EQ(RunTool({"show", folder}).Status, kExitBadInput);
+}
+
+TEST(CliOperations, TraceAndProgressLinesStayWhole) {
+    // The worker traces its packets while this thread reports the progress:
+    // every line must be one or the other, never a mix.
+    CTempDir dir;
+    const CRun run = RunTool(
+        {"-d", "PIC16F877A", "--sim", "--trace", "program", Source("tests/fixtures/blink16f877a.hex")});
+    ASSERT_EQ(run.Status, kExitOk) << run.Err.substr(0, 2000);
+    std::istringstream lines(run.Err);
+    std::string line;
+    int traced = 0;
+    int progress = 0;
+    while (std::getline(lines, line)) {
+        bool hex = !line.empty() && line.size() % 3 == 2;
+        for (size_t i = 0; hex && i < line.size(); ++i) {
+            hex = i % 3 == 2 ? line[i] == ' ' : std::isxdigit(static_cast<unsigned char>(line[i])) != 0;
+        }
+        if (hex) {
+            ++traced;
+        } else if (line.rfind("Program / EEPROM ", 0) == 0 && line.back() == '%') {
+            ++progress;
+        } else {
+            EXPECT_EQ(line.rfind("simulated writer: ", 0), 0u) << "a broken line: " << line;
+        }
+    }
+    EXPECT_GT(traced, 1000);
+    EXPECT_GE(progress, 4);
 }
 
 TEST(CliOperations, ProtectionIsWrittenLastUnlessRefused) {

@@ -140,6 +140,26 @@ TEST_F(HexImport, UnreadableFileLeavesTheImageClearedAndTheWatchAsItWas) {
     EXPECT_EQ(m_hex.FilePath, "previous");
 }
 
+TEST_F(HexImport, AFolderIsNoHexFile) {
+    // A folder opens as a stream that reads nothing; it must fail like a
+    // missing file, not load as an empty image and be watched.
+    const std::string folder = m_dir.File("folder.hex");
+    std::filesystem::create_directory(folder);
+    m_hex.FilePath = "previous";
+    EXPECT_FALSE(m_hex.LoadHex(folder));
+    EXPECT_EQ(m_hex.FilePath, "previous");
+    EXPECT_FALSE(CanOpenHexFile(folder));
+    EXPECT_FALSE(CanOpenHexFile(m_dir.File("absent.hex")));
+    EXPECT_FALSE(CanOpenHexFile(""));
+
+    const std::string file = m_dir.Write("real.hex", ":00000001FF\n");
+    EXPECT_TRUE(CanOpenHexFile(file));
+    const std::string link = m_dir.File("link.hex");
+    std::filesystem::create_symlink(file, link);
+    EXPECT_TRUE(CanOpenHexFile(link)) << "a link to a file is that file";
+    EXPECT_TRUE(m_hex.LoadHex(link));
+}
+
 TEST_F(HexImport18, Pic18AddressMap) {
     ASSERT_TRUE(Load(":0400000001020304F2\n"
                      ":020000040020DA\n"

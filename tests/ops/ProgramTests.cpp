@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using Trace = std::vector<CStepTrace>;
@@ -78,6 +80,9 @@ TEST(Program, ErasesWritesAndVerifiesStepByStep) {
     EXPECT_EQ(b.Front.Messages[0].Text, kMsgCompleted);
     EXPECT_EQ(b.Front.Messages[0].Icon, EMsgIcon::Information);
     EXPECT_EQ(b.Front.Messages[0].Buttons, EMsgButtons::Ok);
+    // Said by an explicit call first, so no front end reads the message text.
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::Completed}));
+    EXPECT_EQ(b.Front.Messages[0].OutcomesBefore, 1u);
 
     EXPECT_TRUE(ChipHoldsImage(b));
     EXPECT_EQ(b.Chip.ProgramWord(100), 0x3FFF);
@@ -96,6 +101,8 @@ TEST(Program, WithoutCompletionOptionSaysNothing) {
     b.Runner.OnProgram();
     ASSERT_TRUE(b.RunUntilIdle());
     EXPECT_TRUE(b.Front.Messages.empty());
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::Completed}))
+        << "with or without a box";
     EXPECT_TRUE(b.Front.VerifyErrors.empty());
     EXPECT_TRUE(ChipHoldsImage(b));
     EXPECT_TRUE(b.SimHealthy());
@@ -149,6 +156,9 @@ TEST(Program, DifferenceReportedAndNeitherProtectionNorMessageFollow) {
     b.Runner.OnProgram();
     ASSERT_TRUE(b.RunUntilIdle());
     EXPECT_EQ(b.Front.VerifyErrors, (std::vector<int32_t>{kVerifyProgram}));
+    ASSERT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::VerifyDifference}));
+    EXPECT_EQ(b.Front.Outcomes[0].VerifyFlags, kVerifyProgram);
+    EXPECT_EQ(b.Front.OutcomesBeforeVerifyErrors, (std::vector<size_t>{1}));
     EXPECT_TRUE(b.Front.Messages.empty());
     EXPECT_EQ(b.Chip.ConfigWrites(), 1u);
     EXPECT_EQ(b.Chip.Config(0) & 0x2000, 0x2000);
@@ -267,8 +277,7 @@ TEST(ProgramReload, AskedBeforeWritingAndYesWritesTheNewFile) {
     EXPECT_EQ(b.Front.Messages[0].Icon, EMsgIcon::Exclamation);
     EXPECT_EQ(b.Front.Messages[0].Buttons, EMsgButtons::YesNo);
     EXPECT_EQ(ticksUnderModal, 3);
-    EXPECT_EQ(b.Front.HexChecks, 1);
-    EXPECT_EQ(b.Front.Reloads, 1);
+    EXPECT_EQ(b.Front.EepromDumps, 1) << "the reload refreshes the displays once";
     EXPECT_EQ(b.Device.ProgramWord(0), 0x3040u);
     EXPECT_EQ(b.Chip.ProgramWord(0), 0x3040);
     EXPECT_EQ(b.Chip.EepromByte(63), 0xA0 + 63);
@@ -283,14 +292,14 @@ TEST(ProgramReload, NoWritesTheLoadedImageAndAsksAgainNextTime) {
     b.Runner.OnProgram();
     ASSERT_TRUE(b.RunUntilIdle());
     ASSERT_EQ(b.Front.Messages.size(), 1u);
-    EXPECT_EQ(b.Front.Reloads, 0);
+    EXPECT_EQ(b.Front.EepromDumps, 0) << "nothing reloaded";
     EXPECT_EQ(b.Chip.ProgramWord(0), loaded);
     EXPECT_EQ(b.Chip.EepromByte(63), 0xFF);
 
     b.Runner.OnProgram();
     ASSERT_TRUE(b.RunUntilIdle());
-    EXPECT_EQ(b.Front.Messages.size(), 2u);
-    EXPECT_EQ(b.Front.HexChecks, 2);
+    ASSERT_EQ(b.Front.Messages.size(), 2u);
+    EXPECT_EQ(b.Front.Messages[1].Text, kMsgHexChanged);
 }
 
 TEST(ProgramReload, NotAskedAfterAReadOrWithTheCheckOff) {
@@ -299,8 +308,8 @@ TEST(ProgramReload, NotAskedAfterAReadOrWithTheCheckOff) {
         r.b.Front.HexCheck = false;
         r.b.Runner.OnProgram();
         ASSERT_TRUE(r.b.RunUntilIdle());
-        EXPECT_EQ(r.b.Front.HexChecks, 1);
         EXPECT_TRUE(r.b.Front.Messages.empty());
+        EXPECT_EQ(r.b.Front.EepromDumps, 0);
     }
     {
         CReloadBench r;
@@ -309,7 +318,6 @@ TEST(ProgramReload, NotAskedAfterAReadOrWithTheCheckOff) {
         EXPECT_TRUE(r.b.File.FilePath.empty());
         r.b.Runner.OnProgram();
         ASSERT_TRUE(r.b.RunUntilIdle());
-        EXPECT_EQ(r.b.Front.HexChecks, 1);
         EXPECT_TRUE(r.b.Front.Messages.empty());
     }
 }
@@ -321,11 +329,30 @@ TEST(ProgramReload, KeepsTheCalibrationReadFromTheChip) {
     b.Front.Answers = {EMsgResult::Yes};
     b.Runner.OnProgram();
     ASSERT_TRUE(b.RunUntilIdle());
-    EXPECT_EQ(b.Front.Reloads, 1);
+    EXPECT_EQ(b.Front.EepromDumps, 1) << "reloaded";
     EXPECT_EQ(b.Chip.ProgramWord(0x3FF), 0x3480);
     EXPECT_EQ(b.Chip.ProgramWord(0), 0x3040);
     EXPECT_EQ(b.Device.ProgramWord(0x3FF), 0x3480u);
     EXPECT_TRUE(b.Front.VerifyErrors.empty());
+}
+
+TEST(ProgramReload, AFileGoneSinceItWasLoadedIsNotWrittenBlank) {
+    CReloadBench r;
+    CRunnerBench& b = r.b;
+    const uint32_t shown = b.Device.ProgramWord(0);
+    std::filesystem::remove(r.path);
+    b.Front.Answers = {EMsgResult::Yes};
+    b.Runner.OnProgram();
+    ASSERT_TRUE(b.RunUntilIdle());
+    ASSERT_EQ(b.Front.Messages.size(), 2u);
+    EXPECT_EQ(b.Front.Messages[0].Text, kMsgHexChanged);
+    EXPECT_EQ(b.Front.Messages[1].Text, kMsgFileNotFound);
+    EXPECT_EQ(b.Front.Messages[1].Icon, EMsgIcon::Error);
+    // The image shown is what gets written, not the blank a failed load leaves.
+    EXPECT_EQ(b.Chip.ProgramWord(0), shown);
+    EXPECT_TRUE(ChipHoldsImage(b));
+    EXPECT_TRUE(b.Front.VerifyErrors.empty());
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::Completed}));
 }
 
 TEST(Program, Pic18WritesEveryRegionAndProtectionLast) {

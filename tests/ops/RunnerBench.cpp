@@ -1,6 +1,5 @@
 #include "RunnerBench.h"
 
-#include "ops/ImageCarry.h"
 #include "sim/pic18/Pic18Chip.h"
 
 #include <chrono>
@@ -17,12 +16,29 @@ void CTestFrontEnd::ClearRecords() {
     Positions.clear();
     Messages.clear();
     VerifyErrors.clear();
-    HexChecks = Reloads = ProgramDumps = EepromDumps = UserIdRefreshes = DeviceIdShows = 0;
+    OutcomesBeforeVerifyErrors.clear();
+    Outcomes.clear();
+    DeviceShows = RecentMenuBuilds = ProgramDumps = EepromDumps = UserIdRefreshes = DeviceIdShows = 0;
     ConfigGridPages.clear();
 }
 
+std::vector<EOutcome> CTestFrontEnd::OutcomeKinds() const {
+    std::vector<EOutcome> kinds;
+    for (const COutcome& o : Outcomes) {
+        kinds.push_back(o.Kind);
+    }
+    return kinds;
+}
+
+CRunnerOptions CTestFrontEnd::Options() const {
+    CRunnerOptions options = RunnerOptions;
+    options.m_bHexCheck = HexCheck;
+    options.m_bSumId = SumId;
+    return options;
+}
+
 EMsgResult CTestFrontEnd::Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) {
-    Messages.push_back({text, icon, buttons});
+    Messages.push_back({text, icon, buttons, Outcomes.size()});
     if (DuringModal) {
         DuringModal();
     }
@@ -39,24 +55,10 @@ EMsgResult CTestFrontEnd::Show(const std::string& text, EMsgIcon icon, EMsgButto
 
 void CTestFrontEnd::ShowVerifyError(int32_t verifyFlags) {
     VerifyErrors.push_back(verifyFlags);
+    OutcomesBeforeVerifyErrors.push_back(Outcomes.size());
     if (DuringModal) {
         DuringModal();
     }
-}
-
-bool CTestFrontEnd::CheckHexFileBeforeWrite() {
-    // The window's ApplyHexFile with an empty path.
-    ++HexChecks;
-    if (!HexCheck || !m_file.CheckHexChanged(*this)) {
-        return false;
-    }
-    ++Reloads;
-    CarryFileImage(m_file, m_device, m_writer, SumId);
-    RefreshProgramDump();
-    RefreshEepromDump();
-    RefreshUserId();
-    RefreshConfigGrid(Page);
-    return true;
 }
 
 // --------------------------------------------------------------------- bench
@@ -119,17 +121,13 @@ std::unique_ptr<ISimChip> MakeBenchChip(const std::string& name) {
 CRunnerBench::CRunnerBench(const std::string& deviceName, const std::string& chipName,
                            const std::string& catalogue)
     : Sim(MakeBenchChip(chipName.empty() ? deviceName : chipName)), Chip(Sim.ChipAs<CMidRangeChip>()) {
+    (void)Station.UseLink(Link);
     Device.ListPath = catalogue;
     Select(deviceName);
 }
 
 bool CRunnerBench::Select(const std::string& name) {
-    if (!Device.LoadDevice(name)) {
-        return false;
-    }
-    File.AssignFrom(Device);
-    Writer.AssignFrom(File);
-    return true;
+    return Station.SelectDevice(name);
 }
 
 bool CRunnerBench::TickUntil(const std::function<bool()>& condition, int maxTicks) {
@@ -176,9 +174,7 @@ bool CRunnerBench::LoadImage(const CPicDevice& image, const std::string& path) {
     if (!out.SaveHex(path)) {
         return false;
     }
-    const bool loaded = File.LoadHex(path);
-    CarryFileImage(File, Device, Writer, Front.SumId);
-    return loaded;
+    return Station.ApplyHexFile(path);
 }
 
 ::testing::AssertionResult CRunnerBench::SimHealthy() {

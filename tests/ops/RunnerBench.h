@@ -1,14 +1,13 @@
-// The runner on a test bench: a front end that records what the runner shows
-// and answers its questions from a script, and a fixture that puts the
-// selected device, the file image, the writer and the runner together over
-// the simulated writer with a simulated chip in its socket, the way the main
-// window does.
+// The station on a test bench: a front end that records what the station and
+// its runner show and answers their questions from a script, and a fixture
+// that puts a station over the simulated writer with a simulated chip in its
+// socket, the way the main window does.
 #pragma once
 
 #include "GatedLink.h"
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
-#include "ops/Runner.h"
+#include "ops/Station.h"
 #include "sim/MidRangeChip.h"
 #include "sim/SimWriter.h"
 #include "writer/Writer.h"
@@ -20,15 +19,13 @@
 #include <string>
 #include <vector>
 
-class CTestFrontEnd : public IRunnerFrontEnd {
+class CTestFrontEnd : public IStationFrontEnd {
 public:
-    CTestFrontEnd(CDeviceList& device, CHexFile& file, CWriter& writer)
-        : m_device(device), m_file(file), m_writer(writer) {}
-
     struct CShown {
         std::string Text;
         EMsgIcon Icon;
         EMsgButtons Buttons;
+        size_t OutcomesBefore; // outcome calls made before this box
     };
 
     // --- script ---
@@ -51,8 +48,10 @@ public:
     std::vector<int> Positions;
     std::vector<CShown> Messages;
     std::vector<int32_t> VerifyErrors;
-    int HexChecks = 0;
-    int Reloads = 0;
+    std::vector<size_t> OutcomesBeforeVerifyErrors;
+    std::vector<COutcome> Outcomes;
+    int DeviceShows = 0;
+    int RecentMenuBuilds = 0;
     int ProgramDumps = 0;
     int EepromDumps = 0;
     int UserIdRefreshes = 0;
@@ -60,6 +59,7 @@ public:
     std::vector<int> ConfigGridPages;
 
     bool ControlsEnabled() const { return Enables.empty() || Enables.back(); }
+    std::vector<EOutcome> OutcomeKinds() const;
     void ClearRecords();
 
     // --- IRunnerFrontEnd ---
@@ -73,19 +73,18 @@ public:
     }
     void SetProgressPos(int position) override { Positions.push_back(position); }
     void ShowVerifyError(int32_t verifyFlags) override;
-    bool CheckHexFileBeforeWrite() override;
+    void OnOutcome(const COutcome& outcome) override { Outcomes.push_back(outcome); }
     void RefreshProgramDump() override { ++ProgramDumps; }
     void RefreshEepromDump() override { ++EepromDumps; }
     void RefreshUserId() override { ++UserIdRefreshes; }
     void RefreshConfigGrid(int page) override { ConfigGridPages.push_back(page); }
     void ShowDeviceId() override { ++DeviceIdShows; }
     int ConfigPage() const override { return Page; }
-    CRunnerOptions Options() const override { return RunnerOptions; }
+    CRunnerOptions Options() const override;
 
-private:
-    CDeviceList& m_device;
-    CHexFile& m_file;
-    CWriter& m_writer;
+    // --- IStationFrontEnd ---
+    void ShowSelectedDevice() override { ++DeviceShows; }
+    void RebuildRecentMenu() override { ++RecentMenuBuilds; }
 };
 
 // The shipped device catalogue.
@@ -139,11 +138,13 @@ public:
     CSimWriter Sim;
     CBenchChip Chip;
     CGatedLink Link{Sim};
-    CDeviceList Device;
-    CHexFile File;
-    CWriter Writer{Link};
-    CTestFrontEnd Front{Device, File, Writer};
-    CRunner Runner{Device, File, Writer, Front};
+    CTestFrontEnd Front;
+    CStation Station{Front};
+    // The station's images and runner.
+    CDeviceList& Device = Station.Device();
+    CHexFile& File = Station.File();
+    CWriter& Writer = Station.Writer();
+    CRunner& Runner = Station.Runner();
 
     // Selects a device type as the window does: its parameters and a blank
     // image into all three records. False when the catalogue lacks it.
@@ -156,7 +157,8 @@ public:
     bool TickUntil(const std::function<bool()>& condition, int maxTicks = 20000);
     // Ticks the running sequence to its end, noting every step that ran.
     std::vector<CStepTrace> TraceSequence(int maxTicks = 20000);
-    // Saves the image as a hex file and loads it as the window's Open does.
+    // Saves the image as a hex file and loads it into the station as the
+    // window's Open does.
     bool LoadImage(const CPicDevice& image, const std::string& path);
 
     // The simulated writer saw every host obligation kept: packets well

@@ -71,6 +71,7 @@ TEST(RunnerCommands, ConnectionChangesShowInStatusAndWriterLabel) {
     EXPECT_FALSE(b.Runner.Connected());
     EXPECT_EQ(b.Front.StatusIds, (std::vector<int>{kIdsConnect, kIdsNotConnected}));
     EXPECT_EQ(b.Front.WriterLabels.back(), kWriterLabelDisconnected);
+    EXPECT_TRUE(b.Front.Outcomes.empty()) << "no sequence was set, so none was lost";
 
     b.Sim.Plug();
     TickFor(b, 1);
@@ -154,6 +155,7 @@ TEST(RunnerCancel, ProgramAbandonedWithoutCompareProtectionOrMessage) {
     ASSERT_TRUE(b.RunUntilIdle());
 
     EXPECT_EQ(b.Runner.Step(), 2); // no step ran after the write
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::Stopped}));
     EXPECT_TRUE(b.Front.VerifyErrors.empty());
     EXPECT_TRUE(b.Front.Messages.empty());
     EXPECT_EQ(b.Chip.ConfigWrites(), 1u);       // the unprotected write that ends every write
@@ -181,6 +183,13 @@ TEST(RunnerDeviceId, MismatchAtALaterStepEndsTheSequence) {
     EXPECT_EQ(b.Front.Messages[0].Text, kMsgDeviceIdMismatch);
     EXPECT_EQ(b.Front.Messages[0].Icon, EMsgIcon::Error);
     EXPECT_EQ(b.Front.Messages[0].Buttons, EMsgButtons::Ok);
+    // Both IDs come with the outcome, before the box.
+    ASSERT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::DeviceIdMismatch}));
+    EXPECT_EQ(b.Front.Messages[0].OutcomesBefore, 1u);
+    const COutcome& mismatch = b.Front.Outcomes[0];
+    EXPECT_EQ(mismatch.ChipDeviceId & 0x3FFF, 0x0D03u);
+    EXPECT_EQ(mismatch.DeviceIdMask, b.Writer.DeviceIdMask);
+    EXPECT_EQ(mismatch.ExpectedDeviceId, b.Device.DeviceId);
     EXPECT_EQ(b.Runner.Sequence(), CRunner::SEQ_NONE);
     EXPECT_FALSE(b.Runner.IsBusy());
     EXPECT_FALSE(b.Runner.HasWorkerThread());
@@ -235,6 +244,7 @@ TEST(RunnerWriterLoss, UnplugBetweenStepsSuspendsAndReplugContinues) {
     TickFor(b, 5);
     EXPECT_EQ(b.Front.StatusIds.back(), kIdsNotConnected);
     EXPECT_EQ(b.Front.WriterLabels.back(), kWriterLabelDisconnected);
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::LinkLost}));
     EXPECT_EQ(b.Runner.Sequence(), CRunner::SEQ_PROGRAM);
     EXPECT_EQ(b.Runner.Step(), 1);
     EXPECT_FALSE(b.Front.ControlsEnabled());
@@ -247,6 +257,7 @@ TEST(RunnerWriterLoss, UnplugBetweenStepsSuspendsAndReplugContinues) {
     EXPECT_EQ(b.Front.WriterLabels.back(), b.Writer.Banner);
     ASSERT_TRUE(b.RunUntilIdle());
     EXPECT_TRUE(b.Front.VerifyErrors.empty());
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::LinkLost, EOutcome::Completed}));
     EXPECT_EQ(b.Chip.ProgramWord(299), 0x212B);
 }
 

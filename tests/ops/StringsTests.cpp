@@ -1,7 +1,6 @@
-// The string table, the progress bar arithmetic and the carrying of a loaded
-// image into the selected device and the writer.
+// The string table, the progress bar arithmetic and the SUM_ID rule.
 #include "RunnerBench.h"
-#include "ops/ImageCarry.h"
+#include "ops/Station.h"
 #include "ops/Strings.h"
 
 #include <gtest/gtest.h>
@@ -44,20 +43,6 @@ TEST(ProgressPosition, ZeroTotalShowsEmptyOrFullWithoutDividing) {
     EXPECT_EQ(ProgressPosition(UINT32_MAX, 0), 100);
 }
 
-namespace {
-
-bool LoadFromShipped(CPicDevice& into, const std::string& name) {
-    CDeviceList d;
-    d.ListPath = ShippedCatalogue();
-    if (!d.LoadDevice(name)) {
-        return false;
-    }
-    into.AssignFrom(d);
-    return true;
-}
-
-} // namespace
-
 TEST(PutChecksumInUserId, MidRangeGetsFourNibblesMostSignificantInIdOne) {
     CDeviceList d;
     d.ListPath = ShippedCatalogue();
@@ -92,30 +77,4 @@ TEST(PutChecksumInUserId, Pic18GetsTwoBytesAndOtherCoresNothing) {
     other.UserId[0] = 7;
     PutChecksumInUserId(other);
     EXPECT_EQ(other.UserId[0], 7u);
-}
-
-TEST(CarryFileImage, CopiesAllFourRegionsIntoDeviceAndWriter) {
-    CPicDevice file;
-    CPicDevice device;
-    CPicDevice writer;
-    ASSERT_TRUE(LoadFromShipped(file, "PIC16F877A"));
-    ASSERT_TRUE(LoadFromShipped(device, "PIC16F877A"));
-    ASSERT_TRUE(LoadFromShipped(writer, "PIC16F877A"));
-    file.ProgramData[10] = 0x34;
-    file.EepromData[3] = 0x77;
-    file.Config[0] = 0x3F72;
-    file.UserId[2] = 0x9;
-
-    CarryFileImage(file, device, writer, false);
-    for (CPicDevice* image : {&device, &writer}) {
-        EXPECT_EQ(image->ProgramData[10], 0x34);
-        EXPECT_EQ(image->EepromData[3], 0x77);
-        EXPECT_EQ(image->Config[0], 0x3F72u);
-        EXPECT_EQ(image->UserId[2], 0x9u);
-    }
-
-    // With the checksum option the file's own user ID is replaced first.
-    CarryFileImage(file, device, writer, true);
-    EXPECT_EQ(file.UserId[0], (file.Checksum >> 12) & 0xF);
-    EXPECT_EQ(writer.UserId[3], file.Checksum & 0xF);
 }

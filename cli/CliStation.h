@@ -1,0 +1,80 @@
+// The station with the command-line tool as its front end, and what the
+// tool's commands do with it: select the chosen device, load a file, choose
+// the writer's backend and open the writer, tick a flow to its end.
+#pragma once
+
+#include "cli/CliContext.h"
+#include "cli/CliFrontEnd.h"
+#include "ops/Station.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+struct CWriterOptions {
+    bool Sim = false;
+    bool Trace = false;
+    std::string SimChipFile; // implies Sim
+    bool StrictTiming = false;
+};
+
+struct COperationOptions {
+    CWriterOptions Writer;
+    bool NoProtect = false;          // never write the code protection
+    bool NoDeviceIdCheck = false;    // do not compare the chip's device ID first
+    bool RewriteCalibration = false; // program the image's calibration instead of keeping the chip's
+    bool SumId = false;              // the user ID from the image checksum
+};
+
+// The bytes of a packet or an answer as the trace prints them: two upper-case
+// hex digits each, separated by spaces.
+std::string FormatTraceBytes(const uint8_t* data, size_t size);
+
+class CCliStation {
+public:
+    explicit CCliStation(CCliContext& ctx);
+    CCliStation(const CCliStation&) = delete;
+    CCliStation& operator=(const CCliStation&) = delete;
+
+    CStation& Station() { return m_station; }
+    CDeviceList& Device() { return m_station.Device(); }
+    CWriter& Writer() { return m_station.Writer(); }
+    CCliFrontEnd& Front() { return m_front; }
+
+    // Points the catalogue at the chosen file and selects the chosen device;
+    // false (with a message) when the catalogue or the name is not there.
+    bool SelectDevice();
+    // Loads the file into the station as opening it does; false (with a
+    // message) when it cannot be read. Warns about damaged records.
+    bool LoadFile(const std::string& path);
+    // Chooses the backend (libusb, or the simulator with a chip of the
+    // selected device) and opens the writer. Returns kExitOk, kExitBadInput
+    // (no simulator model, unreadable chip file) or kExitNoWriter, with the
+    // message printed.
+    int OpenWriter(const CWriterOptions& options);
+
+    // Everything a flow needs before its command: the device (and the file,
+    // when given) before anything touches the writer, so that bad input
+    // never reaches the chip; then the writer, and the runner's first tick.
+    int Prepare(const COperationOptions& options, const std::string& hexFile);
+    // Ticks the runner until the flow started by `command` has ended.
+    // Returns kExitNoWriter when the writer stays away for more than a few
+    // seconds.
+    template <class Command> int Run(Command command) {
+        command(m_station.Runner());
+        return TickUntilIdle();
+    }
+    // Exit status after a flow: a device ID mismatch or a verify difference
+    // is kExitMismatch.
+    int MismatchOrVerify() const;
+    // Saves a simulated chip and says what the simulated writer counted.
+    int Finish(int status);
+
+private:
+    int TickUntilIdle();
+
+    CCliContext& m_ctx;
+    CCliFrontEnd m_front;
+    CStation m_station;
+    std::string m_simChipFile;
+};
