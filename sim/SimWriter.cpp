@@ -13,7 +13,7 @@ constexpr IUsbLink::Handle kInOffset = 2;
 
 } // namespace
 
-CSimWriter::CSimWriter(CSimWriterConfig config) : m_config(config), m_firmware(config.Firmware) {
+CSimWriter::CSimWriter(const CSimWriterConfig& config) : m_config(config), m_firmware(config.Firmware) {
     if (m_config.PluggedIn) {
         m_plugged = true;
         m_firmware.PowerOn();

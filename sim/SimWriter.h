@@ -74,7 +74,7 @@ struct CSimWriterState {
 
 class CSimWriter : public IUsbLink {
 public:
-    explicit CSimWriter(CSimWriterConfig config = {});
+    explicit CSimWriter(const CSimWriterConfig& config = {});
     explicit CSimWriter(std::unique_ptr<ISimChip> chip, CSimWriterConfig config = {});
     ~CSimWriter() override;
     CSimWriter(const CSimWriter&) = delete;
