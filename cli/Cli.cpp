@@ -4,11 +4,11 @@
 #include "cli/OperationCommands.h"
 #include "cli/ShowCommands.h"
 #include "cli/WriterCommands.h"
+#include "platform/Platform.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <ostream>
-#include <unistd.h>
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CLI::App app{"kvx3-cli: program, read, verify and erase PIC microcontrollers", "kvx3-cli"};
@@ -93,7 +93,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     // The bar is redrawn in place only on the process's own terminal; a
     // stream of a caller's choosing gets whole lines.
-    const bool errIsTerminal = &err == &std::cerr && isatty(STDERR_FILENO) != 0;
+    const bool errIsTerminal = &err == &std::cerr && StderrIsTerminal();
     CCliContext ctx(options, out, err, errIsTerminal);
     if (devices->parsed()) {
         return CmdDevices(ctx);

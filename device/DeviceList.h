@@ -30,6 +30,8 @@ public:
     // The default device (PIC16F873A) with blank images. Messages go to
     // `messages` when it is given; without one they are not shown.
     explicit CDeviceList(IMessageBox* messages = nullptr);
+    // Where the catalogue's messages go from now on; null shows none.
+    void SetMessageBox(IMessageBox* messages) { m_pMessages = messages; }
 
     std::string ListPath;     // full path of the catalogue; found on first use
     std::string LegendCursor; // what NextLegendToken has not walked yet

@@ -1,8 +1,8 @@
 #include "device/TextDecode.h"
 
-#include <cerrno>
+#include "platform/Platform.h"
+
 #include <fstream>
-#include <iconv.h>
 #include <iterator>
 
 bool IsValidUtf8(std::string_view s) {
@@ -47,44 +47,6 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
-namespace {
-
-std::string FromShiftJis(std::string_view bytes) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        cd = iconv_open("UTF-8", "SHIFT_JIS");
-    }
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return std::string(bytes); // no converter: keep the bytes
-    }
-    std::string out;
-    out.reserve(bytes.size() * 3 / 2 + 16);
-    std::string in(bytes);
-    char* src = in.data();
-    size_t srcLeft = in.size();
-    char buffer[4096];
-    while (srcLeft > 0) {
-        char* dst = buffer;
-        size_t dstLeft = sizeof buffer;
-        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        out.append(buffer, static_cast<size_t>(dst - buffer));
-        if (rc == static_cast<size_t>(-1)) {
-            if (errno == E2BIG) {
-                continue;
-            }
-            // An invalid or truncated sequence: mark it and step over one byte.
-            out += "\xEF\xBF\xBD";
-            ++src;
-            --srcLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    iconv_close(cd);
-    return out;
-}
-
-} // namespace
-
 std::string DecodeTextFile(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
@@ -92,7 +54,7 @@ std::string DecodeTextFile(std::string_view bytes) {
     if (IsValidUtf8(bytes)) {
         return std::string(bytes);
     }
-    return FromShiftJis(bytes);
+    return ShiftJisToUtf8(bytes);
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {

@@ -22,6 +22,15 @@ std::string ExecutableFolder();
 // The user's home folder ($HOME, else the password database; %USERPROFILE%
 // on Windows); empty when none is known.
 std::string HomeFolder();
+// The process's standard error stream is a terminal (so a progress bar can
+// be redrawn in place).
+bool StderrIsTerminal();
+
+// ---------------------------------------------------------------- text
+// Shift-JIS (code page 932) bytes as UTF-8. A byte sequence the code page
+// cannot map becomes U+FFFD, so the result is always valid UTF-8; without a
+// converter at all the bytes come back unchanged.
+std::string ShiftJisToUtf8(std::string_view bytes);
 
 // ---------------------------------------------------------------- file status
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iconv.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -167,6 +168,10 @@ std::string HomeFolder() {
     return {};
 }
 
+bool StderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) != 0;
+}
+
 CFileStatus GetFileStatus(const std::string& path) {
     struct stat st {};
     CFileStatus status;
@@ -246,4 +251,38 @@ EReplaceResult ReplaceFileSafely(const std::string& path, std::string_view bytes
     temp.Keep();
     SyncFolder(FolderOf(target));
     return EReplaceResult::Replaced;
+}
+
+std::string ShiftJisToUtf8(std::string_view bytes) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        cd = iconv_open("UTF-8", "SHIFT_JIS");
+    }
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::string(bytes); // no converter: keep the bytes
+    }
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2 + 16);
+    std::string in(bytes);
+    char* src = in.data();
+    size_t srcLeft = in.size();
+    char buffer[4096];
+    while (srcLeft > 0) {
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        const size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buffer, static_cast<size_t>(dst - buffer));
+        if (rc == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) {
+                continue;
+            }
+            // An invalid or truncated sequence: mark it and step over one byte.
+            out += "\xEF\xBF\xBD";
+            ++src;
+            --srcLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
 }

@@ -2,7 +2,9 @@
 // API calls as UTF-16.
 #include "platform/PlatformDetail.h"
 
+#include <cstdio>
 #include <cwchar>
+#include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -119,6 +121,10 @@ std::string HomeFolder() {
     return profile != nullptr ? Narrow(profile, std::wcslen(profile)) : std::string();
 }
 
+bool StderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
 CFileStatus GetFileStatus(const std::string& path) {
     struct _stat64 st {};
     CFileStatus status;
@@ -208,4 +214,26 @@ EReplaceResult ReplaceFileSafely(const std::string& path, std::string_view bytes
     }
     temp.Keep();
     return EReplaceResult::Replaced;
+}
+
+std::string ShiftJisToUtf8(std::string_view bytes) {
+    // Code page 932 to UTF-16, then to UTF-8. Bytes the code page cannot map
+    // come out as U+FFFD (MultiByteToWideChar's default), as on POSIX.
+    if (bytes.empty()) {
+        return {};
+    }
+    const int inLength = static_cast<int>(bytes.size());
+    const int wideLength = MultiByteToWideChar(932, 0, bytes.data(), inLength, nullptr, 0);
+    if (wideLength <= 0) {
+        return std::string(bytes);
+    }
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), inLength, wide.data(), wideLength);
+    const int outLength =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(outLength > 0 ? outLength : 0), '\0');
+    if (outLength > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, out.data(), outLength, nullptr, nullptr);
+    }
+    return out;
 }

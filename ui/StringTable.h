@@ -16,8 +16,6 @@ enum : int {
 // The text of string table entry `id` (101 to 113); "" for any other id.
 const char* StringTableText(int id);
 
-// Opening a hex file (from the dialog or a recent-file item) that cannot be read.
-constexpr const char* kMsgFileNotFound = "ファイルが見つかりません";
 // The File menu's only recent-file item while the list is empty (grayed).
 constexpr const char* kTextRecentFilePlaceholder = "最新のファイル";
 // Verify error report, flag 0x01: image and chip read back as different
