@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -220,6 +221,38 @@ CSimWriterCounters CSimWriter::Counters() const {
     c.Firmware = m_firmware.Counters();
     c.LastError = m_firmware.LastError();
     return c;
+}
+
+CSimBreaches CSimWriter::Breaches() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CSimBreaches b;
+    if (m_chip != nullptr) {
+        b.CyclesCutShort = m_chip->Counters().CyclesTooShort;
+        b.EntriesRefused = m_chip->Counters().EntriesRefused;
+    }
+    b.CommandsWithoutVpp = m_firmware.Counters().ChipCommandsWithoutVpp;
+    b.OversizePackets = m_counters.Obligations.OversizePackets;
+    b.AnswersNotRead = m_counters.Obligations.WritesWithoutRead + m_counters.Obligations.TruncatedAnswers;
+    return b;
+}
+
+std::string CSimBreaches::Text() const {
+    std::string text;
+    auto add = [&text](uint64_t n, const char* one, const char* many) {
+        if (n == 0) {
+            return;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    add(CyclesCutShort, "cycle cut short", "cycles cut short");
+    add(CommandsWithoutVpp, "command without VPP", "commands without VPP");
+    add(OversizePackets, "packet over 64 bytes", "packets over 64 bytes");
+    add(AnswersNotRead, "answer not read", "answers not read");
+    add(EntriesRefused, "programming-mode entry refused", "programming-mode entries refused");
+    return text;
 }
 
 CSimWriterState CSimWriter::State() const {

@@ -62,6 +62,23 @@ struct CSimWriterCounters {
     std::string LastError; // the firmware's last error text
 };
 
+// The host's breaches of the chip's and the writer's rules, summed over the
+// writer's life: what a run on the simulated writer must leave at zero. A
+// real chip would have been left half-programmed or unprogrammed by each.
+struct CSimBreaches {
+    uint64_t CyclesCutShort = 0;     // programming and erase cycles the chip did not complete
+    uint64_t CommandsWithoutVpp = 0; // ICSP commands to a chip without programming voltage
+    uint64_t OversizePackets = 0;    // packets longer than 64 bytes
+    uint64_t AnswersNotRead = 0;     // answers left unread, or read shorter than they were
+    uint64_t EntriesRefused = 0;     // programming-mode entries the chip refused (VPP after VDD)
+    bool HasBreaches() const {
+        return CyclesCutShort + CommandsWithoutVpp + OversizePackets + AnswersNotRead + EntriesRefused != 0;
+    }
+    // One line naming the counters that are not zero, for instance
+    // "2 cycles cut short, 1 answer not read"; "" when there are none.
+    std::string Text() const;
+};
+
 // A snapshot of the writer's hardware state.
 struct CSimWriterState {
     bool PowerLed = false, BusyLed = false, ErrorLed = false, DcDc = false;
@@ -114,6 +131,8 @@ public:
     void ClearFaults();
 
     CSimWriterCounters Counters() const;
+    // The breaches so far, the chip's included (the chip in the socket now).
+    CSimBreaches Breaches() const;
     CSimWriterState State() const;
     CSimFirmware& Firmware() { return m_firmware; }
 
