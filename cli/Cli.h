@@ -11,6 +11,7 @@ enum : int {
     kExitMismatch = 1, // verify difference, device ID mismatch, blank check found data
     kExitBadInput = 2, // bad arguments, unknown device, unreadable file
     kExitNoWriter = 3, // no writer found
+    kExitBreach = 4,   // the simulated chip caught the host breaking its programming rules
 };
 
 // Runs kvx3-cli with the given arguments (without the program name); what

@@ -173,6 +173,16 @@ int CCliStation::Finish(int status) {
                       static_cast<unsigned long long>(c.Packets), static_cast<unsigned long long>(c.BytesOut),
                       static_cast<unsigned long long>(c.BytesIn), static_cast<double>(c.ElapsedUs) / 1e6);
         m_ctx.err.Line(line);
+        // A breach means the host broke a rule of the chip's programming
+        // specification: a real chip could be left half-written even where the
+        // simulated one read back right, so the run fails.
+        const CSimBreaches breaches = sim->Breaches();
+        if (breaches.HasBreaches()) {
+            m_ctx.err.Line("simulated writer: breaches: " + breaches.Text());
+            if (status == kExitOk) {
+                status = kExitBreach;
+            }
+        }
     }
     if (!m_station.SaveSimulatedChip()) {
         m_ctx.Error("cannot save the simulated chip to '" + m_simChipFile + "'");

@@ -10,13 +10,6 @@ std::string TakeLegendToken(std::string& cursor) {
     return token;
 }
 
-std::string LegendDisplayName(const std::string& inner) {
-    if (!inner.empty() && (inner.front() == 'p' || inner.front() == 'c')) {
-        return inner.substr(1);
-    }
-    return inner;
-}
-
 std::string ConfigWordName(int32_t coreWidth, int w) {
     if (coreWidth == kCorePic18) {
         return "CONFIG" + std::to_string(w / 2 + 1) + (w % 2 == 0 ? "L" : "H");
@@ -40,7 +33,7 @@ std::vector<CConfigBitLabel> ConfigBitLabels(const CPicDevice& device, int w) {
         }
         CConfigBitLabel label;
         label.Bit = b;
-        label.Name = LegendDisplayName(token);
+        label.Name = LegendLabel(token);
         label.Protect = (device.ConfigProtectMask[w] >> b & 1) != 0;
         label.Calibration = (device.ConfigCalMask[w] >> b & 1) != 0;
         labels.push_back(label);
