@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -92,7 +93,7 @@ void CCliFrontEnd::SetStatusText(int stringId) {
     if (stringId == kIdsConnect || stringId == kIdsNotConnected) {
         if (stringId == kIdsNotConnected) {
             FinishProgressLine();
-            m_ctx.err << "kvx3-cli: " << StringText(stringId) << " (the writer is gone)\n";
+            m_ctx.err << std::string("kvx3-cli: ") + StringText(stringId) + " (the writer is gone)\n";
         }
         return;
     }
@@ -144,7 +145,8 @@ void CCliFrontEnd::DrawBar(bool force) {
         if (!force && percent / 25 <= m_lastDrawn / 25) {
             return;
         }
-        m_ctx.err << m_status << ": " << percent << "%\n";
+        // One write, so that a --trace line of the worker never lands inside it.
+        m_ctx.err << m_status + ": " + std::to_string(percent) + "%\n";
     }
     m_lastDrawn = percent;
 }

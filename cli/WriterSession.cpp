@@ -65,7 +65,9 @@ int CWriterSession::Open() {
     if (m_options.Trace) {
         std::ostream& err = m_ctx.err;
         m_writer->SetTraceHook([&err](CWriter::ETraceDirection, std::span<const uint8_t> bytes) {
-            err << FormatTraceBytes(bytes.data(), bytes.size()) << '\n';
+            // One write per line: the worker's trace and the progress lines
+            // of the main thread share the stream.
+            err << FormatTraceBytes(bytes.data(), bytes.size()) + '\n';
         });
     }
     // A writer that is attached is found at the first poll; a few more give

@@ -35,9 +35,10 @@ void CEmulatedWriter::UnplugAtPacket(uint64_t packet) {
     m_unplugAt = packet;
 }
 
-void CEmulatedWriter::MuteAfterPacket(uint64_t packet) {
+void CEmulatedWriter::MuteAfterPacket(uint64_t packet, bool refuseOut) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_muteAfter = packet;
+    m_refuseOut = refuseOut;
 }
 
 void CEmulatedWriter::AnswerLate(uint64_t packet, std::chrono::milliseconds delay) {
@@ -50,6 +51,7 @@ void CEmulatedWriter::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_unplugAt = 0;
     m_muteAfter = 0;
+    m_refuseOut = false;
     m_latePacket = 0;
 }
 
@@ -72,9 +74,13 @@ bool CEmulatedWriter::OnBulkOut(uint8_t endpoint, const std::vector<uint8_t>& da
     if (endpoint != m_out) {
         return true; // not the firmware's pipe: taken and forgotten
     }
+    const bool mute = m_muteAfter != 0 && m_packets >= m_muteAfter;
+    if (mute && m_refuseOut) {
+        return false;
+    }
     const uint64_t packet = ++m_packets;
     m_log.push_back(data);
-    if (m_muteAfter != 0 && packet > m_muteAfter) {
+    if (mute) {
         return true;
     }
     if (!m_sim.WritePipe(m_pipeOut, data.data(), data.size())) {

@@ -10,7 +10,8 @@
 // Faults, counted by packet (the first packet after power-on is 1):
 //  - unplug at packet n: the writer takes packet n, and the cable goes while
 //    the host waits for its answer;
-//  - mute after packet n: later packets are taken but never answered;
+//  - mute after packet n: later packets are taken but never answered, or
+//    not even taken (the host's OUT transfer then waits too);
 //  - a late answer to packet n: it comes `delay` after the packet.
 #pragma once
 
@@ -30,7 +31,7 @@ public:
     CSimWriter& Sim() { return m_sim; }
 
     void UnplugAtPacket(uint64_t packet);
-    void MuteAfterPacket(uint64_t packet);
+    void MuteAfterPacket(uint64_t packet, bool refuseOut = false);
     void AnswerLate(uint64_t packet, std::chrono::milliseconds delay);
     void ClearFaults();
 
@@ -64,6 +65,7 @@ private:
 
     uint64_t m_unplugAt = 0;
     uint64_t m_muteAfter = 0;
+    bool m_refuseOut = false;
     uint64_t m_latePacket = 0;
     std::chrono::milliseconds m_lateBy{0};
 };
