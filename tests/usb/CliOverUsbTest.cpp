@@ -159,7 +159,7 @@ TEST_P(CliOverUsb, ProgramVerifyReadAndEraseAsOnTheSimulatedLink) {
 
     const CProgramRun program = Both({"program", fixture}, {"program", fixture});
     EXPECT_NE(program.Out.find("Programmed and verified"), std::string::npos) << program.Out;
-    EXPECT_EQ(ChipDifferences(*device.Sim().Chip(), image), "");
+    EXPECT_EQ(device.Inspect([&](CSimWriter& sim) { return ChipDifferences(*sim.Chip(), image); }), "");
 
     Both({"verify", fixture}, {"verify", fixture});
 
@@ -170,11 +170,12 @@ TEST_P(CliOverUsb, ProgramVerifyReadAndEraseAsOnTheSimulatedLink) {
     EXPECT_EQ(readBack.CompareImage(image), 0) << "flags " << readBack.VerifyFlags;
 
     Both({"erase"}, {"erase"});
-    EXPECT_EQ(NotBlank(*device.Sim().Chip(), image), "");
+    EXPECT_EQ(device.Inspect([&](CSimWriter& sim) { return NotBlank(*sim.Chip(), image); }), "");
     const CUsbdevfsCounters c = device.Counters();
     EXPECT_EQ(c.Opens, 4U) << "one open per run";
     EXPECT_EQ(c.RefusedSubmits + c.UnknownRequests + c.StaleRequests, 0U);
-    EXPECT_EQ(device.Sim().Counters().Obligations.Total(), 0U) << device.Sim().Counters().LastError;
+    const CSimWriterCounters sim = device.Inspect([](CSimWriter& s) { return s.Counters(); });
+    EXPECT_EQ(sim.Obligations.Total(), 0U) << sim.LastError;
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, CliOverUsb,
@@ -198,12 +199,12 @@ TEST_F(CliOverUsbUnplug, AnUnplugDuringProgramIsAFailureAndTheNextRunProgramsThe
     EXPECT_EQ(cut.Out.find("Programmed"), std::string::npos) << "no success printed: " << cut.Out;
     EXPECT_FALSE(device.Attached());
     EXPECT_EQ(device.Packets(), 300U) << "nothing after the packet the writer was working on";
-    EXPECT_NE(ChipDifferences(*device.Sim().Chip(), image), "");
+    EXPECT_NE(device.Inspect([&](CSimWriter& sim) { return ChipDifferences(*sim.Chip(), image); }), "");
 
     Bus().Plug(device);
     const CProgramRun again = RunProgram({"-d", "PIC16F877A", "program", fixture}, kRunLimit);
     EXPECT_EQ(again.Status, kExitOk) << Tail(again.Err);
-    EXPECT_EQ(ChipDifferences(*device.Sim().Chip(), image), "");
+    EXPECT_EQ(device.Inspect([&](CSimWriter& sim) { return ChipDifferences(*sim.Chip(), image); }), "");
 }
 
 } // namespace

@@ -27,8 +27,12 @@ public:
     CEmulatedWriter(CUsbDeviceSpec spec, std::unique_ptr<ISimChip> chip);
     ~CEmulatedWriter() override;
 
-    // The simulated writer and its chip; look only while no host transfer runs.
-    CSimWriter& Sim() { return m_sim; }
+    // Runs `look` on the simulated writer and its chip while the device is
+    // held still: no request is answered meanwhile.
+    template <class Look> auto Inspect(Look&& look) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return look(m_sim);
+    }
 
     void UnplugAtPacket(uint64_t packet);
     void MuteAfterPacket(uint64_t packet, bool refuseOut = false);

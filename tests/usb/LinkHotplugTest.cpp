@@ -119,7 +119,10 @@ TEST_F(LinkHotplug, AnUnplugInTheMiddleOfAProgramFailsItAndTheWriterComesBack) {
     EXPECT_FALSE(writer.Poll()) << "the link is down at the next tick";
     EXPECT_TRUE(sawGone || !writer.IsOpen());
     EXPECT_FALSE(device.Attached());
-    EXPECT_GT(Differences(*device.Sim().ChipAs<CMidRangeChip>(), image).size(), 0U)
+    EXPECT_GT(
+        device.Inspect([&](CSimWriter& sim) { return Differences(*sim.ChipAs<CMidRangeChip>(), image); })
+            .size(),
+        0U)
         << "the program was cut off";
 
     // Back again: opened at a later tick, and a whole Program succeeds.
@@ -127,7 +130,9 @@ TEST_F(LinkHotplug, AnUnplugInTheMiddleOfAProgramFailsItAndTheWriterComesBack) {
     ASSERT_GT(TickUntil([&] { return writer.Poll(); }, kEventTicks), 0);
     ASSERT_TRUE(writer.Erase());
     ASSERT_TRUE(writer.WriteProgram());
-    EXPECT_EQ(Differences(*device.Sim().ChipAs<CMidRangeChip>(), image), "");
+    EXPECT_EQ(
+        device.Inspect([&](CSimWriter& sim) { return Differences(*sim.ChipAs<CMidRangeChip>(), image); }),
+        "");
     EXPECT_EQ(device.Counters().UnknownRequests, 0U);
 }
 

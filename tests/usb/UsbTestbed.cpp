@@ -73,9 +73,12 @@ void CUsbTestbed::Plug(CUsbdevfsDevice& device) {
         error = nullptr;
     }
 
+    // The node is a plain file (umockdev would make a pty without the
+    // contents): libusb reads the descriptors from sysfs and never reads
+    // the node, and every ioctl on it goes to the handler anyway.
     const CUsbDeviceSpec& spec = device.Spec();
     const std::string record =
-        "P: " + where.SysPath.substr(4) + "\n" + "N: bus/usb/001/" + ThreeDigits(address) + "\n" +
+        "P: " + where.SysPath.substr(4) + "\n" + "N: bus/usb/001/" + ThreeDigits(address) + "=00\n" +
         "E: SUBSYSTEM=usb\n"
         "E: DEVTYPE=usb_device\n"
         "E: DRIVER=usb\n"

@@ -3,6 +3,7 @@
 #include <umockdev.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -18,6 +19,10 @@ constexpr uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_
                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
 constexpr long kUsbSpeedFull = 2;
 constexpr char kUsbfs[] = "usbfs";
+
+// GLib hands a device's handler to umockdev's worker thread in a way that
+// ThreadSanitizer cannot see; this makes the hand-over visible to it.
+std::atomic<uint64_t> g_handedOver{0};
 
 // The host's memory behind a pointer in the argument, copied here; nullptr
 // when it cannot be read. The reference belongs to the caller.
@@ -68,6 +73,7 @@ void CUsbdevfsDevice::SetWithoutDisconnectClaim(bool without) {
 }
 
 void CUsbdevfsDevice::Attach(const std::string& devnode) {
+    g_handedOver.fetch_add(1, std::memory_order_release);
     std::lock_guard<std::mutex> lock(m_mutex);
     m_devnode = devnode;
     m_attached = true;
@@ -135,6 +141,7 @@ std::string CUsbdevfsDevice::Driver(uint8_t interface) const {
 // --- requests ---
 
 int CUsbdevfsDevice::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self) {
+    g_handedOver.load(std::memory_order_acquire);
     auto* device = static_cast<CUsbdevfsDevice*>(self);
     std::function<void()> unplug;
     long result = 0;
