@@ -154,7 +154,7 @@ TEST_P(CliOverUsb, ProgramVerifyReadAndEraseAsOnTheSimulatedLink) {
     const std::string fixture = SourcePath(GetParam().Fixture);
     CHexFile image;
     ASSERT_TRUE(LoadImage(GetParam().Device, fixture, image));
-    CEmulatedWriter& device = MakeWriter(WriterSpec(), GetParam().Device);
+    CEmulatedWriter& device = MakeWriter(WriterLayout(), GetParam().Device);
     Bus().Plug(device);
 
     const CProgramRun program = Both({"program", fixture}, {"program", fixture});
@@ -189,13 +189,14 @@ TEST_F(CliOverUsbUnplug, AnUnplugDuringProgramIsAFailureAndTheNextRunProgramsThe
     const std::string fixture = SourcePath("tests/fixtures/blink16f877a.hex");
     CHexFile image;
     ASSERT_TRUE(LoadImage("PIC16F877A", fixture, image));
-    CEmulatedWriter& device = MakeWriter(WriterSpec(), "PIC16F877A");
+    CEmulatedWriter& device = MakeWriter(WriterLayout(), "PIC16F877A");
     Bus().Plug(device);
     device.UnplugAtPacket(300);
 
     const CProgramRun cut = RunProgram({"-d", "PIC16F877A", "program", fixture}, kRunLimit);
     EXPECT_FALSE(cut.TimedOut);
-    EXPECT_NE(cut.Status, kExitOk) << cut.Out << cut.Err;
+    EXPECT_EQ(cut.Status, kExitNoWriter) << cut.Out << cut.Err;
+    EXPECT_NE(cut.Err.find("(the writer is gone)"), std::string::npos) << cut.Err;
     EXPECT_EQ(cut.Out.find("Programmed"), std::string::npos) << "no success printed: " << cut.Out;
     EXPECT_FALSE(device.Attached());
     EXPECT_EQ(device.Packets(), 300U) << "nothing after the packet the writer was working on";

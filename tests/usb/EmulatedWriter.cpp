@@ -2,19 +2,19 @@
 
 namespace {
 
-CSimWriterConfig SimConfig(const CUsbDeviceSpec& spec) {
+CSimWriterConfig SimConfig(const CUsbDeviceLayout& layout) {
     CSimWriterConfig config;
-    config.VendorId = spec.VendorId;
-    config.ProductId = spec.ProductId;
+    config.VendorId = layout.VendorId;
+    config.ProductId = layout.ProductId;
     config.PluggedIn = false; // powered by the bus once it is attached
     return config;
 }
 
 } // namespace
 
-CEmulatedWriter::CEmulatedWriter(CUsbDeviceSpec spec, std::unique_ptr<ISimChip> chip)
-    : CUsbdevfsDevice(spec), m_sim(std::move(chip), SimConfig(spec)) {
-    for (const CUsbInterface& intf : spec.Interfaces) {
+CEmulatedWriter::CEmulatedWriter(CUsbDeviceLayout layout, std::unique_ptr<ISimChip> chip)
+    : CUsbdevfsDevice(layout), m_sim(std::move(chip), SimConfig(layout)) {
+    for (const CUsbInterface& intf : layout.Interfaces) {
         for (const CUsbEndpoint& ep : intf.Endpoints) {
             if (ep.Type() != kUsbBulk) {
                 continue;
@@ -117,7 +117,7 @@ bool CEmulatedWriter::TakeBulkIn(uint8_t endpoint, std::vector<uint8_t>& data) {
 
 void CEmulatedWriter::OnAttached() {
     m_sim.Plug();
-    const IUsbLink::Handle device = m_sim.OpenDevice(Spec().VendorId, Spec().ProductId);
+    const IUsbLink::Handle device = m_sim.OpenDevice(Layout().VendorId, Layout().ProductId);
     m_pipeOut = m_sim.OpenPipe(device, IUsbLink::kPipeOut);
     m_pipeIn = m_sim.OpenPipe(device, IUsbLink::kPipeIn);
     m_packets = 0;

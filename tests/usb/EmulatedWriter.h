@@ -24,7 +24,7 @@
 
 class CEmulatedWriter final : public CUsbdevfsDevice {
 public:
-    CEmulatedWriter(CUsbDeviceSpec spec, std::unique_ptr<ISimChip> chip);
+    CEmulatedWriter(CUsbDeviceLayout layout, std::unique_ptr<ISimChip> chip);
     ~CEmulatedWriter() override;
 
     // Runs `look` on the simulated writer and its chip while the device is

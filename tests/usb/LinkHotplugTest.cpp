@@ -27,7 +27,7 @@ constexpr int kEventTicks = 100;
 class LinkHotplug : public CUsbTest {};
 
 TEST_F(LinkHotplug, AnArrivingWriterIsFoundWithoutScanningTheBus) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec(0x08DA, 0xFF0B));
+    CEmulatedWriter& device = MakeWriter(WriterLayout(0x08DA, 0xFF0B));
     CLibUsbLink link(kShortTimeoutMs);
     ASSERT_TRUE(link.HasHotplug()) << "libusb watches the bus through udev events";
     CWriter writer(link);
@@ -45,7 +45,7 @@ TEST_F(LinkHotplug, AnArrivingWriterIsFoundWithoutScanningTheBus) {
 }
 
 TEST_F(LinkHotplug, AnIdleUnplugIsNoticedAndTheWriterIsOpenedAgainWhenItComesBack) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec());
+    CEmulatedWriter& device = MakeWriter(WriterLayout());
     Bus().Plug(device);
     CLibUsbLink link(kShortTimeoutMs);
     CWriter writer(link);
@@ -83,7 +83,7 @@ std::string Differences(CMidRangeChip& chip, const CPicDevice& image) {
 }
 
 TEST_F(LinkHotplug, AnUnplugInTheMiddleOfAProgramFailsItAndTheWriterComesBack) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec(), "PIC16F877A");
+    CEmulatedWriter& device = MakeWriter(WriterLayout(), "PIC16F877A");
     Bus().Plug(device);
     CLibUsbLink link(kShortTimeoutMs);
     CWriter writer(link);

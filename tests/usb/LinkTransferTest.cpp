@@ -48,7 +48,7 @@ struct COpenLink {
 class LinkTransfers : public CUsbTest {};
 
 TEST_F(LinkTransfers, AnAnswerLongerThanAskedForIsCutAndTheNextOneIsWhole) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec());
+    CEmulatedWriter& device = MakeWriter(WriterLayout());
     Bus().Plug(device);
     COpenLink link;
     ASSERT_NE(link.Device, IUsbLink::kInvalidHandle);
@@ -64,7 +64,7 @@ TEST_F(LinkTransfers, AnAnswerLongerThanAskedForIsCutAndTheNextOneIsWhole) {
 }
 
 TEST_F(LinkTransfers, AWriterThatStopsAnsweringEndsEachReadInTheTimeOut) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec());
+    CEmulatedWriter& device = MakeWriter(WriterLayout());
     Bus().Plug(device);
     COpenLink link;
     ASSERT_TRUE(link.Send(kIdentify));
@@ -89,7 +89,7 @@ TEST_F(LinkTransfers, AWriterThatStopsAnsweringEndsEachReadInTheTimeOut) {
 // What the link lacks today: after a time-out it does not drain the answer
 // that comes late, so that answer is taken as the next packet's.
 TEST_F(LinkTransfers, DISABLED_ALateAnswerIsNeverPairedWithTheNextPacket) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec());
+    CEmulatedWriter& device = MakeWriter(WriterLayout());
     Bus().Plug(device);
     COpenLink link;
     device.AnswerLate(1, std::chrono::milliseconds(3 * kShortTimeoutMs));
@@ -107,7 +107,7 @@ class LinkSilentWriter : public CUsbTest {};
 // per packet for the whole operation (thousands of packets), and an
 // operation whose reads all failed can still end as a success.
 TEST_F(LinkSilentWriter, DISABLED_ProgramEndsSoonAndFailsWhenTheWriterStopsAnswering) {
-    CEmulatedWriter& device = MakeWriter(WriterSpec());
+    CEmulatedWriter& device = MakeWriter(WriterLayout());
     Bus().Plug(device);
     CLibUsbLink link(kShortTimeoutMs);
     CWriter writer(link);

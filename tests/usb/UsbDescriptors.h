@@ -30,7 +30,7 @@ struct CUsbInterface {
     std::string KernelDriver;
 };
 
-struct CUsbDeviceSpec {
+struct CUsbDeviceLayout {
     uint16_t VendorId = 0x0ADE;
     uint16_t ProductId = 0x0010;
     std::vector<CUsbInterface> Interfaces;
@@ -40,11 +40,11 @@ struct CUsbDeviceSpec {
 };
 
 // The writer as it ships: one interface with bulk OUT 0x01 and bulk IN 0x81.
-CUsbDeviceSpec WriterSpec(uint16_t vendorId = 0x0ADE, uint16_t productId = 0x0010);
+CUsbDeviceLayout WriterLayout(uint16_t vendorId = 0x0ADE, uint16_t productId = 0x0010);
 
 // Device descriptor followed by the configuration descriptor with its
 // interfaces and endpoints, multi-byte fields little-endian.
-std::vector<uint8_t> DescriptorBytes(const CUsbDeviceSpec& spec);
+std::vector<uint8_t> DescriptorBytes(const CUsbDeviceLayout& layout);
 
 // The bytes as one continuous upper-case hex string.
 std::string HexString(const std::vector<uint8_t>& bytes);

@@ -32,8 +32,8 @@ void CUsbTest::SetUp() {
     }
 }
 
-CEmulatedWriter& CUsbTest::MakeWriter(const CUsbDeviceSpec& spec, const std::string& chip) {
-    m_writers.push_back(std::make_unique<CEmulatedWriter>(spec, MakeSimChip(chip, ESimTiming::Typical)));
+CEmulatedWriter& CUsbTest::MakeWriter(const CUsbDeviceLayout& layout, const std::string& chip) {
+    m_writers.push_back(std::make_unique<CEmulatedWriter>(layout, MakeSimChip(chip, ESimTiming::Typical)));
     return *m_writers.back();
 }
 

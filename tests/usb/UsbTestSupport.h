@@ -30,7 +30,7 @@ protected:
     void SetUp() override;
 
     // A writer (blank chip of the named device) that is not yet plugged in.
-    CEmulatedWriter& MakeWriter(const CUsbDeviceSpec& spec, const std::string& chip = "PIC16F877A");
+    CEmulatedWriter& MakeWriter(const CUsbDeviceLayout& layout, const std::string& chip = "PIC16F877A");
     CUsbTestbed& Bus() { return *m_bus; }
 
 private:

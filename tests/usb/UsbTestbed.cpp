@@ -76,7 +76,7 @@ void CUsbTestbed::Plug(CUsbdevfsDevice& device) {
     // The node is a plain file (umockdev would make a pty without the
     // contents): libusb reads the descriptors from sysfs and never reads
     // the node, and every ioctl on it goes to the handler anyway.
-    const CUsbDeviceSpec& spec = device.Spec();
+    const CUsbDeviceLayout& layout = device.Layout();
     const std::string record =
         "P: " + where.SysPath.substr(4) + "\n" + "N: bus/usb/001/" + ThreeDigits(address) + "=00\n" +
         "E: SUBSYSTEM=usb\n"
@@ -85,9 +85,10 @@ void CUsbTestbed::Plug(CUsbdevfsDevice& device) {
         "E: DEVNAME=" +
         where.Devnode + "\n" + "E: BUSNUM=001\n" + "E: DEVNUM=" + ThreeDigits(address) + "\n" +
         "A: busnum=1\\n\n" + "A: devnum=" + std::to_string(address) + "\\n\n" +
-        "A: idVendor=" + Hex4(spec.VendorId) + "\\n\n" + "A: idProduct=" + Hex4(spec.ProductId) + "\\n\n" +
-        "A: bConfigurationValue=" + (spec.Configured ? "1" : "") + "\\n\n" + "A: bNumConfigurations=1\\n\n" +
-        "A: speed=12\\n\n" + "H: descriptors=" + HexString(DescriptorBytes(spec)) + "\n";
+        "A: idVendor=" + Hex4(layout.VendorId) + "\\n\n" + "A: idProduct=" + Hex4(layout.ProductId) +
+        "\\n\n" + "A: bConfigurationValue=" + (layout.Configured ? "1" : "") + "\\n\n" +
+        "A: bNumConfigurations=1\\n\n" + "A: speed=12\\n\n" +
+        "H: descriptors=" + HexString(DescriptorBytes(layout)) + "\n";
     umockdev_testbed_add_from_string(m_testbed, record.c_str(), &error);
     if (error != nullptr) {
         g_error_free(error);

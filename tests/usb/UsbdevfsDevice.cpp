@@ -45,8 +45,8 @@ template <class T> T* As(UMockdevIoctlData* data) {
 
 } // namespace
 
-CUsbdevfsDevice::CUsbdevfsDevice(CUsbDeviceSpec spec) : m_spec(std::move(spec)) {
-    for (const CUsbInterface& intf : m_spec.Interfaces) {
+CUsbdevfsDevice::CUsbdevfsDevice(CUsbDeviceLayout layout) : m_layout(std::move(layout)) {
+    for (const CUsbInterface& intf : m_layout.Interfaces) {
         if (!intf.KernelDriver.empty()) {
             m_drivers[intf.Number] = intf.KernelDriver;
         }
@@ -79,7 +79,7 @@ void CUsbdevfsDevice::Attach(const std::string& devnode) {
     m_attached = true;
     m_unplugRequested = false;
     m_drivers.clear();
-    for (const CUsbInterface& intf : m_spec.Interfaces) {
+    for (const CUsbInterface& intf : m_layout.Interfaces) {
         if (!intf.KernelDriver.empty()) {
             m_drivers[intf.Number] = intf.KernelDriver;
         }
@@ -497,7 +497,7 @@ long CUsbdevfsDevice::GetDriver(UMockdevIoctlData* arg) {
 // --- helpers ---
 
 const CUsbEndpoint* CUsbdevfsDevice::FindEndpoint(uint8_t address, uint8_t* interface) const {
-    for (const CUsbInterface& intf : m_spec.Interfaces) {
+    for (const CUsbInterface& intf : m_layout.Interfaces) {
         for (const CUsbEndpoint& ep : intf.Endpoints) {
             if (ep.Address == address) {
                 *interface = intf.Number;
@@ -509,7 +509,7 @@ const CUsbEndpoint* CUsbdevfsDevice::FindEndpoint(uint8_t address, uint8_t* inte
 }
 
 const CUsbInterface* CUsbdevfsDevice::FindInterface(uint32_t number) const {
-    for (const CUsbInterface& intf : m_spec.Interfaces) {
+    for (const CUsbInterface& intf : m_layout.Interfaces) {
         if (intf.Number == number) {
             return &intf;
         }

@@ -55,12 +55,12 @@ struct CUsbdevfsCounters {
 
 class CUsbdevfsDevice {
 public:
-    explicit CUsbdevfsDevice(CUsbDeviceSpec spec);
+    explicit CUsbdevfsDevice(CUsbDeviceLayout layout);
     virtual ~CUsbdevfsDevice();
     CUsbdevfsDevice(const CUsbdevfsDevice&) = delete;
     CUsbdevfsDevice& operator=(const CUsbdevfsDevice&) = delete;
 
-    const CUsbDeviceSpec& Spec() const { return m_spec; }
+    const CUsbDeviceLayout& Layout() const { return m_layout; }
     UMockdevIoctlBase* Handler() const { return m_handler; }
 
     // Kernels before 3.15 lack USBDEVFS_DISCONNECT_CLAIM (ENOTTY); the host
@@ -136,7 +136,7 @@ private:
     bool ClaimedByOther(const CClient& c, uint8_t interface) const;
     static void Drop(std::deque<CUrb>& urbs);
 
-    CUsbDeviceSpec m_spec;
+    CUsbDeviceLayout m_layout;
     UMockdevIoctlBase* m_handler = nullptr;
     bool m_withoutDisconnectClaim = false;
     bool m_attached = false;
