@@ -183,9 +183,9 @@ INSTANTIATE_TEST_SUITE_P(Chips, CliOverUsb,
                                            CCliCase{"PIC18F4550", "tests/fixtures/blink18f4550.hex"}),
                          [](const auto& chip) { return std::string(chip.param.Device); });
 
-class CliOverUsbUnplug : public CUsbTest {};
+class CliOverUsbFaults : public CUsbTest {};
 
-TEST_F(CliOverUsbUnplug, AnUnplugDuringProgramIsAFailureAndTheNextRunProgramsTheChip) {
+TEST_F(CliOverUsbFaults, AnUnplugDuringProgramIsAFailureAndTheNextRunProgramsTheChip) {
     const std::string fixture = SourcePath("tests/fixtures/blink16f877a.hex");
     CHexFile image;
     ASSERT_TRUE(LoadImage("PIC16F877A", fixture, image));
@@ -206,6 +206,18 @@ TEST_F(CliOverUsbUnplug, AnUnplugDuringProgramIsAFailureAndTheNextRunProgramsThe
     const CProgramRun again = RunProgram({"-d", "PIC16F877A", "program", fixture}, kRunLimit);
     EXPECT_EQ(again.Status, kExitOk) << Tail(again.Err);
     EXPECT_EQ(device.Inspect([&](CSimWriter& sim) { return ChipDifferences(*sim.Chip(), image); }), "");
+}
+
+TEST_F(CliOverUsbFaults, ADeviceWithoutBulkPipesIsNoWriter) {
+    CUsbDeviceLayout layout = WriterLayout();
+    layout.Interfaces[0].Endpoints = {{0x81, kUsbInterrupt, 8}, {0x01, kUsbInterrupt, 8}};
+    CEmulatedWriter& device = MakeWriter(layout);
+    Bus().Plug(device);
+    const CProgramRun run = RunProgram({"-d", "PIC16F877A", "erase"}, kRunLimit);
+    EXPECT_EQ(run.Status, kExitNoWriter) << run.Err;
+    EXPECT_NE(run.Err.find("no writer found"), std::string::npos) << run.Err;
+    EXPECT_TRUE(device.Log().empty()) << "nothing was sent";
+    EXPECT_EQ(device.Counters().Claims, 0U);
 }
 
 } // namespace
