@@ -19,7 +19,9 @@ using usbtest::RunProgram;
 using usbtest::SourcePath;
 using usbtest::TraceLines;
 
-constexpr auto kRunLimit = std::chrono::seconds(90);
+// A hang guard for one run of the tool; the longest (a PIC18F4550 Program)
+// takes some 25 s on two busy cores.
+constexpr auto kRunLimit = std::chrono::seconds(180);
 
 struct CCliCase {
     const char* Device;
