@@ -47,6 +47,7 @@ using IdPair = std::pair<uint16_t, uint16_t>;
 
 struct CLibUsbLink::CState {
     libusb_context* Context = nullptr;
+    unsigned TimeoutMs = CLibUsbLink::kTransferTimeoutMs;
     std::atomic<bool> Hotplug{false};
 
     std::mutex Mutex; // guards everything below; never held across event handling or transfers
@@ -190,7 +191,10 @@ constexpr IUsbLink::Handle PipeHandle(IUsbLink::Handle device, int pipe) {
 
 } // namespace
 
-CLibUsbLink::CLibUsbLink() : m_state(std::make_unique<CState>()) {
+CLibUsbLink::CLibUsbLink() : CLibUsbLink(kTransferTimeoutMs) {}
+
+CLibUsbLink::CLibUsbLink(unsigned transferTimeoutMs) : m_state(std::make_unique<CState>()) {
+    m_state->TimeoutMs = transferTimeoutMs;
     if (libusb_init(&m_state->Context) != 0) {
         m_state->Context = nullptr;
         return;
@@ -333,7 +337,7 @@ bool CLibUsbLink::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
     std::vector<unsigned char> bytes(data, data + length);
     int sent = 0;
     const int r = libusb_bulk_transfer(d->Handle, d->EndpointOut, bytes.data(), static_cast<int>(length),
-                                       &sent, kTransferTimeoutMs);
+                                       &sent, m_state->TimeoutMs);
     if (r == LIBUSB_ERROR_NO_DEVICE) {
         d->Gone.store(true);
     }
@@ -353,7 +357,7 @@ size_t CLibUsbLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
     std::vector<unsigned char> bytes(std::max(maxLength, static_cast<size_t>(d->InPacketSize)));
     int got = 0;
     const int r = libusb_bulk_transfer(d->Handle, d->EndpointIn, bytes.data(), static_cast<int>(bytes.size()),
-                                       &got, kTransferTimeoutMs);
+                                       &got, m_state->TimeoutMs);
     if (r == LIBUSB_ERROR_NO_DEVICE) {
         d->Gone.store(true);
     }

@@ -3,7 +3,8 @@
 // A device is opened by vendor and product id; its first interface with a
 // bulk OUT and a bulk IN endpoint becomes pipe 1 (OUT) and pipe 0 (IN), after
 // any kernel driver bound to it has been detached. Every transfer has a
-// time-out (kTransferTimeoutMs); a transfer that times out has failed.
+// time-out (kTransferTimeoutMs unless given); a transfer that times out has
+// failed.
 //
 // Finding the writer costs no bus scan on every timer tick: where libusb
 // offers hotplug, arrivals and removals of the identifiers asked for are
@@ -35,6 +36,9 @@ public:
     static constexpr unsigned kTransferTimeoutMs = 2000;
 
     CLibUsbLink();
+    // Transfers give up after transferTimeoutMs instead (tests against a
+    // writer that stays silent keep their waits short this way).
+    explicit CLibUsbLink(unsigned transferTimeoutMs);
     ~CLibUsbLink() override;
     CLibUsbLink(const CLibUsbLink&) = delete;
     CLibUsbLink& operator=(const CLibUsbLink&) = delete;
