@@ -50,7 +50,7 @@ TEST_F(LinkHotplug, AnIdleUnplugIsNoticedAndTheWriterIsOpenedAgainWhenItComesBac
     CLibUsbLink link(kShortTimeoutMs);
     CWriter writer(link);
     ASSERT_TRUE(writer.Poll());
-    const IUsbLink::Handle first = writer.DeviceHandle;
+    const IUsbLink::Handle first = writer.DeviceHandle();
     for (int tick = 0; tick < 10; ++tick) {
         ASSERT_TRUE(writer.Poll()) << "an attached writer stays open";
     }
@@ -58,13 +58,13 @@ TEST_F(LinkHotplug, AnIdleUnplugIsNoticedAndTheWriterIsOpenedAgainWhenItComesBac
     Bus().Unplug(device);
     EXPECT_GT(TickUntil([&] { return !writer.Poll(); }, kEventTicks), 0);
     EXPECT_FALSE(writer.IsOpen());
-    EXPECT_EQ(writer.DeviceHandle, IUsbLink::kInvalidHandle);
+    EXPECT_EQ(writer.DeviceHandle(), IUsbLink::kInvalidHandle);
     EXPECT_FALSE(writer.SetIdle()) << "nothing goes to a writer that has gone";
 
     device.ClearLog();
     Bus().Plug(device);
     EXPECT_GT(TickUntil([&] { return writer.Poll(); }, kEventTicks), 0);
-    EXPECT_NE(writer.DeviceHandle, first) << "a new handle";
+    EXPECT_NE(writer.DeviceHandle(), first) << "a new handle";
     const auto sent = device.Log();
     ASSERT_EQ(sent.size(), 2U);
     EXPECT_EQ(sent[0], kIdlePacket);
