@@ -21,8 +21,7 @@ CSimWriter::CSimWriter(const CSimWriterConfig& config) : m_config(config), m_fir
     }
 }
 
-CSimWriter::CSimWriter(std::unique_ptr<ISimChip> chip, CSimWriterConfig config)
-    : CSimWriter(std::move(config)) {
+CSimWriter::CSimWriter(std::unique_ptr<ISimChip> chip, const CSimWriterConfig& config) : CSimWriter(config) {
     InsertChip(std::move(chip));
 }
 

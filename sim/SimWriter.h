@@ -92,7 +92,7 @@ struct CSimWriterState {
 class CSimWriter : public IUsbLink {
 public:
     explicit CSimWriter(const CSimWriterConfig& config = {});
-    explicit CSimWriter(std::unique_ptr<ISimChip> chip, CSimWriterConfig config = {});
+    explicit CSimWriter(std::unique_ptr<ISimChip> chip, const CSimWriterConfig& config = {});
     ~CSimWriter() override;
     CSimWriter(const CSimWriter&) = delete;
     CSimWriter& operator=(const CSimWriter&) = delete;
