@@ -44,10 +44,9 @@ void CKVX3Dlg::RefreshConfigGrid(int page) {
                 m_cellSettable[row][column] = Bit(device.ConfigNamedMask[word], column);
                 m_cellProtect[row][column] = Bit(device.ConfigProtectMask[word], column);
                 m_cellCalibration[row][column] = Bit(device.ConfigCalMask[word], column);
-                // The legend's marks for protect and calibration bits are not shown.
-                if (text[0] == 'p' || text[0] == 'c') {
-                    text.erase(0, 1);
-                }
+                // The legend's marks (protect, calibration, erased as 0) are
+                // not shown.
+                text = LegendLabel(text);
                 Host().EnableItem(id, true);
                 Host().SetItemText(id, text);
             } else {

@@ -184,3 +184,21 @@ TEST(MainWindowUserId, SumIdFillsTheCellsAndLocksThem) {
     ASSERT_TRUE(h.ChooseMenu(kIdmSumId));
     EXPECT_EQ(UserIdCells(h), std::vector<std::string>(8, "FF"));
 }
+
+TEST(MainWindowGrid, BitsErasedAsZeroShowTheirNamesAndValues) {
+    // PIC18F4550's CONFIG4L (word 6) names XINST and ICPRT as bits whose
+    // erased value is 0; the grid shows their names without the legend's mark.
+    CMainWindowBench b("PIC18F4550");
+    CTestWindowHost& h = b.Host;
+    for (int page = 0; page < 6; ++page) {
+        ASSERT_TRUE(h.Click(kIdcNext));
+    }
+    EXPECT_EQ(h.Text(ConfigCellId(0, 7)), "*DEBUG");
+    EXPECT_EQ(h.Text(ConfigCellId(0, 6)), "XINST");
+    EXPECT_EQ(h.Text(ConfigCellId(0, 5)), "ICPRT");
+    EXPECT_EQ(h.Background(ConfigCellId(0, 6)), ECellBackground::Default) << "erased as 0";
+    EXPECT_EQ(h.Text(WordLabelId(0)), "85");
+    ASSERT_TRUE(h.Click(ConfigCellId(0, 6)));
+    EXPECT_EQ(h.Background(ConfigCellId(0, 6)), ECellBackground::Set);
+    EXPECT_EQ(b.Device().Config[6], 0xC5u);
+}
