@@ -31,6 +31,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                  "the simulated chip demands the maximum programming and erase times");
     app.add_flag("--trace", writer.Trace,
                  "print every packet written and every answer read, in hex, on stderr");
+    app.add_option("--sim-fault", writer.SimFaults,
+                   "a fault of the simulated writer or chip (repeatable; implies --sim): unplug-after=N, "
+                   "mute-after=N, late-answer-at=N, double-answer-at=N, short-answer-at=N, empty-answer-at=N "
+                   "(N counts packets from 1; opening sends two), stuck-cell=ADDR (program memory, hex), "
+                   "no-chip, other-id=ID (hex)")
+        ->type_name("SPEC");
 
     app.add_flag("--no-protect", operation.NoProtect, "program: never write the image's code protection");
     app.add_flag("--no-devid-check", operation.NoDeviceIdCheck, "do not compare the chip's device ID first");
