@@ -165,6 +165,12 @@ EReadResult ReadFileLimited(const std::string& path, size_t maxBytes, std::strin
     if (!fs::is_regular_file(status)) {
         return EReadResult::NotAFile;
     }
+    // Too large already: refused without reading (one that grows past the
+    // limit while it is read is caught below).
+    const uintmax_t size = fs::file_size(FsPath(path), error);
+    if (!error && size > maxBytes) {
+        return EReadResult::TooLarge;
+    }
     std::ifstream in(FsPath(path), std::ios::binary);
     if (!in) {
         return EReadResult::Missing;
