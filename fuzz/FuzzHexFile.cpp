@@ -24,12 +24,14 @@ void Feed(CHexFile& hex, std::string_view text) {
     KVX3_FUZZ_CHECK(copy.FormatImage() == saved);
 }
 
-// A PIC18 record as the catalogue gives one (PIC18F452's legend).
+// A PIC18 record as the catalogue gives one (PIC18F452's legend), with a
+// small program memory so that a run costs little: the address map is the
+// same at any size.
 CHexFile* MakePic18() {
     auto* hex = new CHexFile;
     hex->DeviceName = "PIC18F452";
     hex->CoreWidth = kCorePic18;
-    hex->ProgramSize = 32768;
+    hex->ProgramSize = 4096;
     hex->EepromSize = 256;
     hex->ConfigLegend =
         "[x][x][x][x][x][x][x][x][x][x][OSCEN][x][x][FOSC2][FOSC1][FOSC0]"
@@ -50,7 +52,9 @@ CHexFile* MakePic18() {
 int FuzzHexFile(const uint8_t* data, size_t size) {
     static CHexFile* mid = [] {
         auto* hex = new CHexFile;
-        CDeviceList device;
+        CDeviceList device; // PIC16F873A's legend and EEPROM
+        device.ProgramSize = 1024;
+        device.AllocProgram();
         hex->AssignFrom(device);
         return hex;
     }();
