@@ -112,7 +112,8 @@ CProgramRun ProgramRun(const std::string& device, const std::string& hex, const 
     return ::testing::AssertionSuccess();
 }
 
-std::vector<uint64_t> PacketsToTry(uint64_t total, bool full, uint64_t tail, size_t spread) {
+std::vector<uint64_t> PacketsToTry(uint64_t total, bool full, uint64_t tail, size_t spread,
+                                   uint64_t tailStep) {
     std::set<uint64_t> ks;
     if (full) {
         for (uint64_t k = 1; k <= total; ++k) {
@@ -122,7 +123,8 @@ std::vector<uint64_t> PacketsToTry(uint64_t total, bool full, uint64_t tail, siz
         for (uint64_t k = 1; k <= std::min<uint64_t>(3, total); ++k) {
             ks.insert(k);
         }
-        for (uint64_t k = total > tail ? total - tail : 1; k <= total; ++k) {
+        for (uint64_t k = total; k + tail > total && k >= 1;
+             k -= std::min(k, std::max<uint64_t>(tailStep, 1))) {
             ks.insert(k);
         }
         for (size_t i = 1; i <= spread; ++i) {

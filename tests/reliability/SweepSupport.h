@@ -39,8 +39,9 @@ CProgramRun ProgramRun(const std::string& device, const std::string& hex, const 
 ::testing::AssertionResult ChipHoldsProtectedImage(const std::string& chip, const CPicDevice& image);
 
 // Packet numbers 1..total to try: every one for a full sweep; otherwise the
-// first few, the last `tail` (where the final protect write lies) and
-// `spread` spaced evenly between.
-std::vector<uint64_t> PacketsToTry(uint64_t total, bool full, uint64_t tail, size_t spread);
+// first few, every `tailStep`-th of the last `tail` (where the final protect
+// write lies) and `spread` spaced evenly between.
+std::vector<uint64_t> PacketsToTry(uint64_t total, bool full, uint64_t tail, size_t spread,
+                                   uint64_t tailStep = 1);
 
 } // namespace sweep
