@@ -14,6 +14,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App app{"kvx3-cli: program, read, verify and erase PIC microcontrollers", "kvx3-cli"};
     app.require_subcommand(1);
     app.fallthrough();
+    app.footer(
+        "Exit status: 0 done; 1 verify difference, device ID mismatch or data found by blank-check; "
+        "2 bad arguments or input (nothing sent to the chip); 3 no writer, or the writer went away, "
+        "stopped answering or lost an exchange (the chip may be half done); 4 programmed and verified, "
+        "but the code protection could not be written (the chip may be unprotected).");
 
     CCliOptions options;
     app.add_option("-d,--device", options.Device, "device type, as listed by 'devices'")
