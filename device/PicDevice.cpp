@@ -70,7 +70,7 @@ void CPicDevice::ParseLegend() {
             continue;
         }
         ++ConfigCount;
-        for (int b = CoreWidth - 1; b >= 0; --b) {
+        for (int b = std::clamp(CoreWidth, 0, bounds::kMaxCoreWidth) - 1; b >= 0; --b) {
             std::string token;
             const size_t close = rest.find(']');
             if (close != std::string::npos) {

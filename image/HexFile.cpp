@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -29,8 +30,6 @@ constexpr char kUpperDigits[] = "0123456789ABCDEF";
 // The longest record a count byte allows: count, two address bytes, type,
 // 255 data bytes and the checksum.
 constexpr size_t kMaxRecordBytes = 5 + 255;
-// How much of a stream is read at a time.
-constexpr size_t kReadChunk = 1 << 16;
 
 // The bytes of a line that is a colon and nothing but pairs of hex digits
 // (the way nearly every line of a hex file is); false for any other line.
@@ -107,52 +106,41 @@ bool CanOpenHexFile(const std::string& path) {
 
 bool CHexFile::LoadHex(const std::string& path) {
     ClearImage();
-    if (!IsRegularFile(path)) {
+    // Only a plain file, and only up to the limit: a device such as
+    // /dev/zero would otherwise be read until the memory ran out.
+    std::string text;
+    LastReadResult = ReadFileLimited(path, kMaxHexFileBytes, text);
+    if (LastReadResult != EReadResult::Read) {
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    ReadRecords(in);
+    ReadRecordsText(text);
     FilePath = path;
     FileStatus = GetFileStatus(path);
     return true;
 }
 
-// The stream is read in chunks and cut into lines here rather than with
-// getline, and a line that is all hex digit pairs (the usual case) is
-// decoded once into bytes; any other line takes ParseHexLine's way, with the
-// same result. A line without its end is carried into the next chunk.
 void CHexFile::ReadRecords(std::istream& in) {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ReadRecordsText(text);
+}
+
+// The text is cut into lines in place rather than copied line by line, and a
+// line that is all hex digit pairs (the usual case) is decoded once into
+// bytes; any other line takes ParseHexLine's way, with the same result.
+void CHexFile::ReadRecordsText(std::string_view text) {
     SegmentBase = 0;
     BadRecordCount = 0;
-    std::string pending;
-    std::string chunk(kReadChunk, '\0');
-    auto takeLine = [this](std::string_view line) {
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
         ReadLine(line);
-    };
-    while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const size_t got = static_cast<size_t>(in.gcount());
-        std::string_view rest(chunk.data(), got);
-        for (size_t end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
-            if (pending.empty()) {
-                takeLine(rest.substr(0, end));
-            } else {
-                pending.append(rest.substr(0, end));
-                takeLine(pending);
-                pending.clear();
-            }
-            rest.remove_prefix(end + 1);
-        }
-        pending.append(rest);
-    }
-    if (!pending.empty()) {
-        takeLine(pending);
     }
     ApplyConfigMasks();
     UpdateChecksum();

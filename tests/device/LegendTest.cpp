@@ -106,9 +106,14 @@ TEST(Legend, Pic18WordsAreBytesAndAbsurdCoreWidthsAreSafe) {
     EXPECT_EQ(p18->Config[8], 0x0FU);
     EXPECT_EQ(p18->Config[14], 0U);
 
-    // A core width beyond 32 bits walks its tokens without shifting past bit 31.
+    // A core width beyond the 32 bits a word holds is read as 32: each word
+    // takes 32 tokens, and the width never drives the loops any further.
     auto wide = Parsed(legend, 40);
-    EXPECT_EQ(wide->ConfigCount, 3);
+    EXPECT_EQ(wide->ConfigCount, 4);
+    EXPECT_EQ(wide->Config[0], 0xFFFFFFFFU);
+    auto huge = Parsed(legend, 2147483647);
+    EXPECT_EQ(huge->ConfigCount, 4);
+    EXPECT_EQ(huge->ConfigNamedMask[0], 0xFFFFFFFFU);
 }
 
 TEST(Legend, ANameMarkedZIsANamedBitErasedToZero) {

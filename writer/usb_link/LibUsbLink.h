@@ -34,6 +34,8 @@ public:
     // real recipes stay far below: a packet of 10 ms waits at 4 MHz would be
     // 160 ms). Two seconds leaves room for bus scheduling on top.
     static constexpr unsigned kTransferTimeoutMs = 2000;
+    // DrainPipe reads off at most this many waiting answers at one time.
+    static constexpr unsigned kMaxDrainedAnswers = 16;
 
     CLibUsbLink();
     // Transfers give up after transferTimeoutMs instead (tests against a
@@ -54,6 +56,13 @@ public:
     Handle OpenPipe(Handle device, int pipe) override;
     bool WritePipe(Handle pipe, const uint8_t* data, size_t length) override;
     size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) override;
+    // A time-out, an error or a device gone is a failed read; a completed
+    // transfer is not, even one that carried no bytes.
+    size_t ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) override;
+    // Reads waiting answers off the IN endpoint, each with a time-out of
+    // waitMs (at least 1 ms), until one does not come (at most
+    // kMaxDrainedAnswers).
+    size_t DrainPipe(Handle pipe, unsigned waitMs) override;
     int CheckPresence(Handle device) override;
     void CloseDevice(Handle device) override;
 
