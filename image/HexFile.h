@@ -80,6 +80,13 @@ public:
 
 private:
     static bool IsSoundRecord(const std::string& line);
+    // One line of ReadRecordsText, without its line end: counted and applied.
+    void ReadLine(std::string_view line);
+    // A record decoded into its bytes (count, address, type, data, checksum;
+    // n of them, possibly fewer than the count says).
+    void ApplyDecodedRecord(const uint8_t* bytes, size_t n);
+    // Data bytes for the addresses from start on, by the address map.
+    void ApplyData(uint32_t start, const uint8_t* data, uint32_t count);
 };
 
 // One record: ":" count address type data checksum, upper-case hex, CRLF.
