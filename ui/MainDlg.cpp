@@ -100,6 +100,7 @@ bool CKVX3Dlg::OnInitDialog() {
     SetMenuCheck(kIdmHexCheck, m_bHexCheck);
     SetMenuCheck(kIdmSumId, m_bSumId);
     SetMenuCheck(kIdmDeviceIdCheck, m_bDevId);
+    SetMenuCheck(kIdmSkipBlank, m_bSkipBlank);
     m_station.Writer().DeviceIdCheck = m_bDevId;
 
     SetStatusText(kIdsNotConnected);
@@ -269,6 +270,9 @@ void CKVX3Dlg::OnCommand(int id) {
         break;
     case kIdmDeleteRegistry:
         OnDeleteRegistry();
+        break;
+    case kIdmSkipBlank:
+        OnSkipBlank();
         break;
     default:
         CDialogLogic::OnCommand(id); // OK and Cancel

@@ -109,6 +109,7 @@ public:
     void OnDeviceIdCheck();
     void OnSumId();
     void OnDeleteRegistry();
+    void OnSkipBlank();
 
     // --- IStationFrontEnd ---
     EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;

@@ -25,6 +25,8 @@ constexpr CMenuItemDef kSettingsItems[] = {
     {kIdmDeviceIdCheck, "Device IDをチェックする", true},
     {kIdmSumId, "SUM_IDを使用する", true},
     {kIdmDeleteRegistry, "レジストリからデータを削除", true},
+    // Added at the end, so that every earlier item keeps its position.
+    {kIdmSkipBlank, "空き領域を書き込まない", true},
 };
 
 constexpr CMenuItemDef kReadItems[] = {

@@ -119,6 +119,7 @@ enum : int {
     kIdmSumId = 32800,
     kIdmDeviceIdCheck = 32802,
     kIdmHexCheck = 32804,
+    kIdmSkipBlank = 32806, // beyond the original menu: Program leaves blank areas unwritten
     kIdmHexOpen = 57601,
     kIdmHexSave = 57603,
     kIdmExit = 57665,

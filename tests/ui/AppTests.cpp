@@ -115,16 +115,19 @@ TEST(App, LoadsBeforeTheWindowAndSavesAfterItWhateverTheWay) {
 
 TEST(App, LeavingBlankAreasAloneIsOffUntilChosenAndRemembered) {
     CAppBench b;
-    b.Run([](CTestWindowHost&, CKVX3Dlg& w) {
+    b.Run([](CTestWindowHost& h, CKVX3Dlg& w) {
         EXPECT_FALSE(w.m_bSkipBlank) << "the full write until the user chooses";
         EXPECT_FALSE(w.Options().m_bSkipBlank);
-        w.m_bSkipBlank = true;
+        EXPECT_FALSE(h.MenuItemChecked(kIdmSkipBlank));
+        ASSERT_TRUE(h.ChooseMenu(kIdmSkipBlank));
+        EXPECT_TRUE(h.MenuItemChecked(kIdmSkipBlank));
     });
     EXPECT_EQ(b.ReadInt("SkipBlank"), 1);
-    b.Run([](CTestWindowHost&, CKVX3Dlg& w) {
-        EXPECT_TRUE(w.m_bSkipBlank) << "loaded before the window opened";
+    b.Run([](CTestWindowHost& h, CKVX3Dlg& w) {
+        EXPECT_TRUE(h.MenuItemChecked(kIdmSkipBlank)) << "loaded before the window opened";
         EXPECT_TRUE(w.Options().m_bSkipBlank) << "and handed to Program";
-        w.m_bSkipBlank = false;
+        ASSERT_TRUE(h.ChooseMenu(kIdmSkipBlank));
+        EXPECT_FALSE(h.MenuItemChecked(kIdmSkipBlank));
     });
     EXPECT_EQ(b.ReadInt("SkipBlank"), 0);
 }

@@ -410,7 +410,8 @@ TEST(MenuLayout, MainMenuBar) {
                                         {32804, "HexFileの更新をチェックする", true},
                                         {32802, "Device IDをチェックする", true},
                                         {32800, "SUM_IDを使用する", true},
-                                        {32787, "レジストリからデータを削除", true}});
+                                        {32787, "レジストリからデータを削除", true},
+                                        {32806, "空き領域を書き込まない", true}});
     expectItems(menu->Popups[2].Items, {{32792, "全て(&A)", false},
                                         {32793, "Program(&P)", false},
                                         {32794, "Data(&D)", false},
