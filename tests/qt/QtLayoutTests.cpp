@@ -134,6 +134,9 @@ void CQtLayoutTests::DialogUnitsFollowTheFont() {
     QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
     QCOMPARE(QFontInfo(gothic).pointSize(), 9);
     QCOMPARE(QFontInfo(DialogFont("MS Shell Dlg", 8)).pointSize(), 8);
+    // The desktop's own family, not the Japanese one behind it.
+    QCOMPARE(QFontInfo(DialogFont("MS Shell Dlg", 8)).family(),
+             QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family());
 
     const CDialogBaseUnits units = BaseUnitsOf(gothic);
     QCOMPARE(units.X, metrics.horizontalAdvance(QLatin1Char('A'))); // a fixed pitch's average is its pitch

@@ -59,10 +59,23 @@ bool LabelFits(const QLabel* label, QString& why) {
                                  static_cast<int>(label->alignment()) | Qt::TextWordWrap, label->text());
         return Fits(needed.height(), room.height(), label->text() + " (wrapped)", why);
     }
-    // Down, what counts is the ink: a line's leading may overhang a low cell.
-    return Fits(metrics.horizontalAdvance(label->text()), room.width(), label->text(), why) &&
-           Fits(metrics.tightBoundingRect(label->text()).height(), room.height(),
-                label->text() + " (its line)", why);
+    if (!Fits(metrics.horizontalAdvance(label->text()), room.width(), label->text(), why)) {
+        return false;
+    }
+    // Down, what counts is the ink where the label draws its line: the
+    // line's own leading may overhang a low control without loss.
+    const int lineTop =
+        (label->alignment() & Qt::AlignVCenter) != 0 ? (room.height() - metrics.height()) / 2 : 0;
+    const QRect ink = metrics.tightBoundingRect(label->text()).translated(0, lineTop + metrics.ascent());
+    if (ink.top() < 0 || ink.bottom() >= room.height()) {
+        why = QStringLiteral("%1: its letters take rows %2 to %3 of %4")
+                  .arg(label->text())
+                  .arg(ink.top())
+                  .arg(ink.bottom())
+                  .arg(room.height());
+        return false;
+    }
+    return true;
 }
 
 bool GroupBoxFits(const QGroupBox* box, QString& why) {

@@ -1,6 +1,7 @@
 #include "ui/qt/QtDialogUnits.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 
 #include <string>
@@ -25,6 +26,13 @@ int MulDivRound(int a, int b, int c) {
     return static_cast<int>(product >= 0 ? (product + half) / c : -((-product + half) / c));
 }
 
+// The family the desktop's general font resolves to. Its name may be an
+// alias ("Sans Serif") that a list of families would pass over for the
+// next one.
+QString GeneralFamily() {
+    return QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family();
+}
+
 } // namespace
 
 QStringList DialogFontFamilies(std::string_view name) {
@@ -32,7 +40,7 @@ QStringList DialogFontFamilies(std::string_view name) {
         return kJapaneseFixed;
     }
     if (name == kShellDlg || name == kShellDlg2) {
-        QStringList families = {QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()};
+        QStringList families = {GeneralFamily()};
         families += kJapaneseProportional;
         return families;
     }
@@ -105,7 +113,7 @@ QString StaticDisplayText(std::string_view text, bool noPrefix) {
 
 QFont DesktopFont() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    QStringList families = {font.family()};
+    QStringList families = {GeneralFamily()};
     families += kJapaneseProportional;
     font.setFamilies(families);
     return font;
