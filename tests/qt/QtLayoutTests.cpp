@@ -267,7 +267,7 @@ void CQtLayoutTests::MenuBarFollowsTheMenuTable() {
             QCOMPARE(action->isSeparator(), item.Id == 0);
             if (item.Id != 0) {
                 QCOMPARE(host.MenuItemText(m, p), std::string(item.Text));
-                QCOMPARE(action->isCheckable(), item.CheckItem);
+                QVERIFY(!action->isChecked()); // until the window sets its options
                 QCOMPARE(action->isEnabled(), !item.Grayed);
             }
         }

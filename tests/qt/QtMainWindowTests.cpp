@@ -268,6 +268,11 @@ void CQtMainWindowTests::ProgramsTheSimulatedChipAndAStartAgainVerifiesIt() {
         QVERIFY(QTest::qWaitForWindowExposed(file));
         QVERIFY(!SaveScreenshot(file, QStringLiteral("menu-file")).isEmpty());
         file->hide();
+        QMenu* settingsMenu = host.Menu(1);
+        settingsMenu->popup(host.mapToGlobal(QPoint(0, host.ClientTop())));
+        QVERIFY(QTest::qWaitForWindowExposed(settingsMenu));
+        QVERIFY(!SaveScreenshot(settingsMenu, QStringLiteral("menu-settings")).isEmpty());
+        settingsMenu->hide();
         recent->trigger();
         QCOMPARE(Label(host, kIdcStatus)->text(), QStringLiteral("Load Hex File"));
 

@@ -186,7 +186,7 @@ void CQtWindowHost::BuildMenuBar() {
                 continue;
             }
             QAction* action = CreateMenuAction(menu, item.Id, item.Text);
-            action->setCheckable(item.CheckItem);
+            // Unchecked, an item shows no mark at all (CheckMenuItem).
             action->setEnabled(!item.Grayed);
             menu->addAction(action);
         }

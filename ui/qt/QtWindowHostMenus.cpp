@@ -103,7 +103,9 @@ void CQtWindowHost::CheckMenuItem(int menu, int position, bool checked) {
     if (action == nullptr || action->isSeparator()) {
         return;
     }
-    action->setCheckable(true);
+    // Only a checked item is checkable: the styles draw an empty box beside
+    // an unchecked one, where the menus these come from show nothing.
+    action->setCheckable(checked);
     action->setChecked(checked);
 }
 
