@@ -17,6 +17,9 @@ int RunQtProgram(int argc, char** argv, EAppBackend backend) {
     QApplication::setApplicationName(name); // the title of the message boxes
     QApplication::setDesktopFileName(name);
     QApplication::setWindowIcon(ProgramIcon());
+    // One style on every desktop: the layout's places are checked against
+    // its frames and margins, and a theme's own style may want more room.
+    QApplication::setStyle(QStringLiteral("Fusion"));
     // The window's modal run is the program's only loop: closing a message
     // box or a dialog last must not end it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -286,6 +286,15 @@ void CQtHostTests::CellsReportClicksAndTakeTheirColourFromTheLogic() {
     QVERIFY(!cell->autoFillBackground());
     QCOMPARE(cell->palette().color(QPalette::Window), host.palette().color(QPalette::Window));
 
+    // On a dark theme the cell's text turns dark to be read on the pale colour.
+    QPalette dark = host.palette();
+    dark.setColor(QPalette::WindowText, Qt::white);
+    host.setPalette(dark);
+    host.RepaintItem(protect);
+    QCOMPARE(host.ControlWidget(protect)->palette().color(QPalette::Active, QPalette::WindowText),
+             QColor(Qt::black));
+    QCOMPARE(host.ControlWidget(protect)->palette().color(QPalette::Window), QColor(255, 200, 200));
+
     // A name too long for its cell is drawn narrower, not cut.
     host.SetItemText(set, "*PWRTEN");
     QString why;

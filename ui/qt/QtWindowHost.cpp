@@ -255,13 +255,17 @@ void CQtWindowHost::ApplyCellBackground(const CControl& control) {
         return;
     }
     const QColor colour(rgb.R, rgb.G, rgb.B);
-    QPalette palette = widget->palette();
-    if (widget->autoFillBackground() && palette.color(QPalette::Window) == colour) {
-        return;
-    }
+    QPalette colours = palette(); // the window's, so a new theme is seen
     // Every colour group alike: a disabled cell keeps its colour too.
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
+    colours.setColor(QPalette::Window, colour);
+    // The text keeps the window's colour, unless a dark desktop theme made
+    // that too light to read on the pale cell colours.
+    constexpr int kLightText = 160;
+    if (colours.color(QPalette::Active, QPalette::WindowText).lightness() > kLightText) {
+        colours.setColor(QPalette::Active, QPalette::WindowText, Qt::black);
+        colours.setColor(QPalette::Inactive, QPalette::WindowText, Qt::black);
+    }
+    widget->setPalette(colours);
     widget->setAutoFillBackground(true);
 }
 
