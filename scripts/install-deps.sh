@@ -4,9 +4,10 @@
 set -euo pipefail
 
 # umockdev: the libusb link's tests (label usb) run against a writer emulated
-# on a private USB bus; without it they skip and say so.
+# on a private USB bus; without it they skip and say so. Qt 6 and a Japanese
+# gothic: the window programs and their GUI tests (label gui).
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libcli11-dev libusb-1.0-0-dev
-          umockdev libumockdev-dev)
+          umockdev libumockdev-dev qt6-base-dev fonts-ipafont-gothic)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
