@@ -23,10 +23,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# One paragraph per line; Debian's extended description starts each with a
-# space, which CPack adds.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Drives the KVX3 USB writer, which holds a PIC microcontroller in its socket or
+# The extended description below the summary; CPack indents each line, and a
+# lone "." separates paragraphs.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Drives the KVX3 USB writer, which holds a PIC microcontroller in its socket or
 reaches it over ICSP: pick the device type from the catalogue, load an Intel
 HEX file, and program, read, verify or erase the chip. Mid-range devices with
 a 14-bit instruction word (PIC12/PIC16) and PIC18 devices are served.
@@ -35,21 +34,23 @@ kvx3 is the window, kvx3-sim the same window on a simulated writer with
 simulated chips, and kvx3-cli the command-line tool. A udev rule gives the
 user at the seat access to the writer.")
 
-# What the libraries' own symbols do not tell dpkg-shlibdeps: the plugin that
-# lets a Qt program open a window at all, and a font with Japanese glyphs for
-# the window's texts. libusb's hotplug notice needs 1.0.16.
-set(kvx3_depends "libusb-1.0-0 (>= 2:1.0.16)")
+# libc, libstdc++, libusb and the exact library versions come from the
+# binaries, where the tool for it is there (it is part of dpkg-dev); without
+# it libusb is named by hand (its hotplug notice needs 1.0.16).
+find_program(KVX3_DPKG_SHLIBDEPS dpkg-shlibdeps)
+set(kvx3_depends)
+if(KVX3_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+    list(APPEND kvx3_depends "libusb-1.0-0 (>= 2:1.0.16)")
+endif()
+# What the libraries' own symbols do not tell: the plugins that let a Qt
+# program open a window at all, and a font with Japanese glyphs for the
+# window's texts.
 if(TARGET kvx3 OR TARGET kvx3-sim)
     list(APPEND kvx3_depends "libqt6core6 (>= 6.2)" "libqt6gui6 (>= 6.2)" "libqt6widgets6 (>= 6.2)"
          "qt6-qpa-plugins" "fonts-ipafont-gothic | fonts-noto-cjk")
 endif()
 list(JOIN kvx3_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
-
-# libc, libstdc++ and the exact library versions, from the binaries, where
-# the tool is there (it is part of dpkg-dev).
-find_program(KVX3_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(KVX3_DPKG_SHLIBDEPS)
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-endif()
 
 include(CPack)

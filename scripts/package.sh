@@ -136,6 +136,15 @@ for d in "${want[@]}"; do
 done
 ok "Depends: $depends"
 grep -q "Depends: " "$work/info" || fail "dpkg-deb --info shows no Depends"
+# Every dependency names a package the archive has (a dry run, nothing is
+# installed).
+if command -v apt-get >/dev/null; then
+    if apt-get install --simulate -q "$deb" >"$work/apt.log" 2>&1 && grep -q "^Inst kvx3 " "$work/apt.log"; then
+        ok "apt-get install --simulate resolves the dependencies"
+    else
+        fail "apt-get install --simulate cannot resolve the dependencies: $(grep -E '^(E:| )' "$work/apt.log" | head -n5)"
+    fi
+fi
 
 # ------------------------------------------------------------ it runs
 # The stripped tool from the package, started through its link, finds the
