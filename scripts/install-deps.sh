@@ -7,6 +7,11 @@ set -euo pipefail
 # on a private USB bus; without it they skip and say so.
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libcli11-dev libusb-1.0-0-dev
           umockdev libumockdev-dev)
+# The installed layout and the Debian package (scripts/check-desktop.sh,
+# scripts/package.sh), and the window on a real X server
+# (scripts/gui-smoke.sh) with a font for its Japanese texts.
+packages+=(desktop-file-utils appstream man-db dpkg-dev file imagemagick xvfb xauth xdotool x11-utils
+           fonts-ipafont-gothic)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
