@@ -6,7 +6,8 @@
 #
 #   scripts/gui-smoke.sh BUILD_DIR
 #
-# The screenshot is BUILD_DIR/screenshots/gui-smoke-kvx3-sim.png. Needs xvfb,
+# The screenshots are BUILD_DIR/screenshots/gui-smoke-kvx3-sim.png (the
+# screen) and gui-smoke-kvx3-sim-window.png (the window alone). Needs xvfb,
 # xauth, xdotool and imagemagick (import). Each wait is bounded:
 # KVX3_SMOKE_TIMEOUT seconds (default 20) for the window and again for the
 # program to end. Exits 0 when every step passed, 1 when one failed, 2 when it
@@ -108,6 +109,15 @@ if timeout 20 import -window root "$shot" 2>"$scratch/import.err" && [ -s "$shot
     echo "ok: screenshot $shot"
 else
     echo "FAIL: import could not take the screenshot: $(cat "$scratch/import.err")"
+    finish 1
+fi
+# The window alone too, as a picture for the documentation.
+window_shot="$build/screenshots/gui-smoke-kvx3-sim-window.png"
+rm -f "$window_shot"
+if timeout 20 import -window "$window" "$window_shot" 2>"$scratch/import.err" && [ -s "$window_shot" ]; then
+    echo "ok: screenshot $window_shot"
+else
+    echo "FAIL: import could not take the window's screenshot: $(cat "$scratch/import.err")"
     finish 1
 fi
 
