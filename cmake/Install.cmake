@@ -10,6 +10,8 @@
 # file lands in bin. On Windows everything stays together in bin.
 
 set(KVX3_PROGRAMS kvx3 kvx3-sim kvx3-cli)
+# The software-centre id; the desktop entries are named after the programs,
+# as the programs name themselves to the desktop (the Wayland app id).
 set(KVX3_APP_ID com.quorvane.kvx3)
 set(KVX3_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/data/desktop)
 
@@ -60,17 +62,16 @@ endif()
 # window programs.
 if(NOT WIN32)
     if(TARGET kvx3)
-        install(FILES ${KVX3_DESKTOP_DIR}/${KVX3_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        install(FILES ${KVX3_DESKTOP_DIR}/kvx3.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
         install(FILES ${KVX3_DESKTOP_DIR}/${KVX3_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     endif()
     if(TARGET kvx3-sim)
-        install(FILES ${KVX3_DESKTOP_DIR}/${KVX3_APP_ID}.sim.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        install(FILES ${KVX3_DESKTOP_DIR}/kvx3-sim.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     endif()
     if(TARGET kvx3 OR TARGET kvx3-sim)
-        install(FILES ${KVX3_DESKTOP_DIR}/kvx3.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
-                RENAME ${KVX3_APP_ID}.svg)
+        install(FILES ${KVX3_DESKTOP_DIR}/kvx3.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
         install(FILES ${KVX3_DESKTOP_DIR}/kvx3-256.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps
-                RENAME ${KVX3_APP_ID}.png)
+                RENAME kvx3.png)
     endif()
 endif()
 

@@ -121,10 +121,10 @@ check_desktop_entry() { # FILE PROGRAM
         fail "$1: icon $icon is not installed as SVG and 256 px PNG in the hicolor theme"
     fi
 }
-[ -x "$build/bin/kvx3" ] && check_desktop_entry "$app_id.desktop" kvx3
-[ -x "$build/bin/kvx3-sim" ] && check_desktop_entry "$app_id.sim.desktop" kvx3-sim
+[ -x "$build/bin/kvx3" ] && check_desktop_entry kvx3.desktop kvx3
+[ -x "$build/bin/kvx3-sim" ] && check_desktop_entry kvx3-sim.desktop kvx3-sim
 
-png="$root/share/icons/hicolor/256x256/apps/$app_id.png"
+png="$root/share/icons/hicolor/256x256/apps/kvx3.png"
 if [ -f "$png" ]; then
     size=$(identify -format '%wx%h %m' "$png" 2>&1)
     if [ "$size" = "256x256 PNG" ]; then

@@ -75,17 +75,17 @@ required=(usr/bin/kvx3-cli usr/lib/kvx3/kvx3-cli usr/lib/kvx3/PicDeviceList3.txt
 window=0
 if [ -x "$build/bin/kvx3" ] || [ -x "$build/bin/kvx3-sim" ]; then
     window=1
-    required+=(usr/share/icons/hicolor/scalable/apps/com.quorvane.kvx3.svg
-               usr/share/icons/hicolor/256x256/apps/com.quorvane.kvx3.png usr/share/man/man1/kvx3.1.gz)
+    required+=(usr/share/icons/hicolor/scalable/apps/kvx3.svg
+               usr/share/icons/hicolor/256x256/apps/kvx3.png usr/share/man/man1/kvx3.1.gz)
 fi
 if [ -x "$build/bin/kvx3" ]; then
-    required+=(usr/bin/kvx3 usr/lib/kvx3/kvx3 usr/share/applications/com.quorvane.kvx3.desktop
+    required+=(usr/bin/kvx3 usr/lib/kvx3/kvx3 usr/share/applications/kvx3.desktop
                usr/share/metainfo/com.quorvane.kvx3.metainfo.xml)
 else
     fail "kvx3 is not built in $build/bin: the package has no window program"
 fi
 if [ -x "$build/bin/kvx3-sim" ]; then
-    required+=(usr/bin/kvx3-sim usr/lib/kvx3/kvx3-sim usr/share/applications/com.quorvane.kvx3.sim.desktop
+    required+=(usr/bin/kvx3-sim usr/lib/kvx3/kvx3-sim usr/share/applications/kvx3-sim.desktop
                usr/share/man/man1/kvx3-sim.1.gz)
 else
     fail "kvx3-sim is not built in $build/bin: the package has no simulated window program"
