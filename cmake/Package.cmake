@@ -34,22 +34,29 @@ kvx3 is the window, kvx3-sim the same window on a simulated writer with
 simulated chips, and kvx3-cli the command-line tool. A udev rule gives the
 user at the seat access to the writer.")
 
-# libc, libstdc++, libusb and the exact library versions come from the
-# binaries, where the tool for it is there (it is part of dpkg-dev); without
-# it libusb is named by hand (its hotplug notice needs 1.0.16).
+# libc, libstdc++, libusb, the Qt libraries and their exact versions come
+# from the binaries, where the tool for it is there (it is part of
+# dpkg-dev); without it they are named by hand (libusb's hotplug notice
+# needs 1.0.16).
 find_program(KVX3_DPKG_SHLIBDEPS dpkg-shlibdeps)
+set(kvx3_window_programs OFF)
+if(TARGET kvx3 OR TARGET kvx3-sim)
+    set(kvx3_window_programs ON)
+endif()
 set(kvx3_depends)
 if(KVX3_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     list(APPEND kvx3_depends "libusb-1.0-0 (>= 2:1.0.16)")
+    if(kvx3_window_programs)
+        list(APPEND kvx3_depends "libqt6core6 (>= 6.2)" "libqt6gui6 (>= 6.2)" "libqt6widgets6 (>= 6.2)")
+    endif()
 endif()
 # What the libraries' own symbols do not tell: the plugins that let a Qt
 # program open a window at all, and a font with Japanese glyphs for the
 # window's texts.
-if(TARGET kvx3 OR TARGET kvx3-sim)
-    list(APPEND kvx3_depends "libqt6core6 (>= 6.2)" "libqt6gui6 (>= 6.2)" "libqt6widgets6 (>= 6.2)"
-         "qt6-qpa-plugins" "fonts-ipafont-gothic | fonts-noto-cjk")
+if(kvx3_window_programs)
+    list(APPEND kvx3_depends "qt6-qpa-plugins" "fonts-ipafont-gothic | fonts-noto-cjk")
 endif()
 list(JOIN kvx3_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 
