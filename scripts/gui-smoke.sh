@@ -31,7 +31,7 @@ if [ "${1:-}" != "--under-x" ]; then
         exit 1
     fi
     missing=()
-    for tool in xvfb-run xauth xdotool import timeout; do
+    for tool in xvfb-run xauth xdotool import timeout flock; do
         command -v "$tool" >/dev/null || missing+=("$tool")
     done
     if [ ${#missing[@]} -ne 0 ]; then
@@ -39,11 +39,22 @@ if [ "${1:-}" != "--under-x" ]; then
         exit 2
     fi
     # A server of its own on a free display; the screen is larger than the
-    # window so that nothing of it is cut off in the screenshot. The search
-    # for a free display starts at a random number, so that two runs started
-    # at the same moment rarely race for the same one.
-    exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    # window so that nothing of it is cut off in the screenshot. xvfb-run's
+    # search for a free display races with another run starting or ending at
+    # the same moment (a client then reaches the other run's server and is
+    # refused), so runs of this script take turns, and the search starts at
+    # a random number, away from other programs' servers.
+    lock="${TMPDIR:-/tmp}/kvx3-gui-smoke.lock"
+    flock -w 300 -E 75 "$lock" \
+        xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x1024x24 -nolisten tcp" \
         bash "$0" --under-x "$build"
+    status=$?
+    if [ "$status" -eq 75 ]; then
+        echo "FAIL: another run of this script held $lock for 300 s"
+    elif [ "$status" -gt 2 ]; then
+        echo "FAIL: xvfb-run ended with status $status (the X server did not start or stop cleanly)"
+    fi
+    exit "$status"
 fi
 
 build=$2
