@@ -12,9 +12,10 @@ packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libcli11-de
 # scripts/package.sh), and the window on a real X server
 # (scripts/gui-smoke.sh) with a font for its Japanese texts.
 packages+=(desktop-file-utils appstream man-db dpkg-dev file imagemagick xvfb xauth xdotool x11-utils)
-# The source checks (scripts/check-source.sh, scripts/tidy.sh) and the
-# benchmark suite (scripts/bench.sh).
-packages+=(clang-format clang-tidy libbenchmark-dev)
+# The source checks (scripts/check-source.sh, scripts/tidy.sh), the
+# sanitizer and fuzzing build with clang (preset asan, scripts/fuzz.sh) and
+# the benchmark suite (scripts/bench.sh).
+packages+=(clang-format clang-tidy clang libclang-rt-14-dev libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
