@@ -121,7 +121,7 @@ void CQtHostTests::ClicksReachTheLogicOnlyFromEnabledControls() {
     CRecordingLogic logic(MainLayout());
     logic.Command = [](IWindowHost&, int) {};
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     QCOMPARE(logic.Events, std::vector<std::string>{"init"});
@@ -164,7 +164,7 @@ void CQtHostTests::RadioGroupsAndChecksBehaveAsAutomaticButtons() {
         host.SetCheck(kIdcPowerLedOff, true);
     };
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     QCOMPARE(logic.Events, std::vector<std::string>{"init"}); // setting checks notifies nothing
     QVERIFY(host.GetCheck(kIdcMclrNormal));
 
@@ -195,7 +195,7 @@ void CQtHostTests::RadioGroupsAndChecksBehaveAsAutomaticButtons() {
         }
     };
     CQtWindowHost protectHost(protect);
-    protectHost.Open();
+    protectHost.AttachLogic();
     QTest::mouseClick(Widget<QCheckBox>(protectHost, kIdcDisProtect), Qt::LeftButton);
     QVERIFY(heard);
     protectHost.SetCheck(kIdcDisProtect, false);
@@ -206,7 +206,7 @@ void CQtHostTests::RadioGroupsAndChecksBehaveAsAutomaticButtons() {
 void CQtHostTests::DropListSelectsNothingUntilAskedAndReportsChoices() {
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     host.ComboAdd(kIdcDevice, "PIC16F84A");
     host.ComboAdd(kIdcDevice, "PIC18F452");
     QCOMPARE(host.ComboCount(kIdcDevice), 2);
@@ -234,7 +234,7 @@ void CQtHostTests::DropListSelectsNothingUntilAskedAndReportsChoices() {
 void CQtHostTests::ProgressBarShowsOutOfRangePositionsAtTheNearerEnd() {
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     auto* bar = Widget<QProgressBar>(host, kIdcProgress);
     QVERIFY(!bar->isTextVisible());
     host.SetProgressRange(kIdcProgress, 0, 100);
@@ -256,7 +256,7 @@ void CQtHostTests::CellsReportClicksAndTakeTheirColourFromTheLogic() {
     const int protect = ConfigCellId(0, 4);
     logic.Backgrounds[set] = ECellBackground::Set;
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     QWidget* cell = host.ControlWidget(set);
     QVERIFY(cell->autoFillBackground());
     QCOMPARE(cell->palette().color(QPalette::Window), QColor(200, 255, 200));
@@ -308,7 +308,7 @@ void CQtHostTests::CellsReportClicksAndTakeTheirColourFromTheLogic() {
 void CQtHostTests::EnterEscapeAndTheCloseBox() {
     CRecordingLogic logic(*FindDialogLayout(kIddProtect));
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     QTest::keyClick(host.ControlWidget(kIdcDisProtect), Qt::Key_Return);
@@ -320,7 +320,7 @@ void CQtHostTests::EnterEscapeAndTheCloseBox() {
     CRecordingLogic refusing(*FindDialogLayout(kIddProtect));
     refusing.RefuseCancel = true;
     CQtWindowHost second(refusing);
-    second.Open();
+    second.AttachLogic();
     second.show();
     QVERIFY(QTest::qWaitForWindowExposed(&second));
     QTest::keyClick(&second, Qt::Key_Escape);
@@ -354,7 +354,7 @@ void CQtHostTests::TimerTicksUntilTheDialogEnds() {
 void CQtHostTests::WaitCursorNests() {
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     QVERIFY(QApplication::overrideCursor() == nullptr);
     {
         CWaitCursor outer(host);
@@ -376,7 +376,7 @@ void CQtHostTests::MenuBarByPosition() {
     CRecordingLogic logic(MainLayout());
     logic.Command = [](IWindowHost&, int) {};
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     int menu = -1;
     int position = -1;
     QVERIFY(FindMenuItem(host, kIdmExit, menu, position));
@@ -422,7 +422,7 @@ void CQtHostTests::MenuBarByPosition() {
 void CQtHostTests::SystemMenuStandsInTheContextMenu() {
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     QVERIFY(host.SystemMenuCommands().empty());
     QVERIFY(host.AppendSystemMenuItem(16, "バージョン情報 KVX3(&A)..."));
     QCOMPARE(host.SystemMenuCommands().size(), size_t{1});
@@ -451,7 +451,7 @@ void CQtHostTests::MessageBoxesHaveTheirIconAndButtons() {
     });
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     QCOMPARE(host.Show("ファイルが見つかりません", EMsgIcon::Error, EMsgButtons::Ok), EMsgResult::Ok);
     QCOMPARE(host.Show("停止", EMsgIcon::Stop, EMsgButtons::Ok), EMsgResult::Ok);
     QCOMPARE(host.Show("正常終了しました。", EMsgIcon::Information, EMsgButtons::Ok), EMsgResult::Ok);
@@ -477,7 +477,7 @@ void CQtHostTests::MessageBoxesHaveTheirIconAndButtons() {
 void CQtHostTests::MessageBoxRunsModallyWithoutASeam() {
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     QString shownText;
@@ -497,7 +497,7 @@ void CQtHostTests::ChildDialogRunsModallyWhileTheTimerGoesOn() {
     CRecordingLogic parent(MainLayout());
     parent.Init = [](IWindowHost& host) { host.StartTimer(1, 10); };
     CQtWindowHost host(parent);
-    host.Open();
+    host.AttachLogic();
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
 
@@ -561,7 +561,7 @@ void CQtHostTests::FileDialogsTakeTheRequest() {
     });
     CRecordingLogic logic(MainLayout());
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     std::string path;
     QVERIFY(host.RunFileDialog(open, path));
     QCOMPARE(path, "/tmp/チップ.hex");
@@ -573,7 +573,7 @@ void CQtHostTests::FileDialogsTakeTheRequest() {
 void CQtHostTests::UnknownControlsAreRefusedQuietly() {
     CRecordingLogic logic(*FindDialogLayout(kIddAbout));
     CQtWindowHost host(logic);
-    host.Open();
+    host.AttachLogic();
     QTest::ignoreMessage(QtWarningMsg, "dialog 100 has no control 1046");
     host.SetItemText(kIdcStatus, "x");
     QTest::ignoreMessage(QtWarningMsg, "control 1 of dialog 100 is not of the kind this call needs");

@@ -164,7 +164,7 @@ void CQtLayoutTests::EveryControlHasItsKindTextPlaceAndSize() {
     for (const CDialogLayout* dialog : AllDialogLayouts()) {
         CLayoutOnly logic(*dialog);
         CQtWindowHost host(logic);
-        host.Open();
+        host.AttachLogic();
         const CDialogBaseUnits units = BaseUnitsOf(DialogFont(dialog->FontName, dialog->FontPoints));
         QCOMPARE(host.windowTitle(), ToQString(dialog->Title));
         QCOMPARE(host.width(), DialogUnitsToPixelsX(dialog->Width, units));
@@ -321,7 +321,7 @@ void CQtLayoutTests::ScreenshotOfEveryDialog() {
     };
     for (const auto& [logic, name] : dialogs) {
         CQtWindowHost host(*logic, &parent);
-        host.Open();
+        host.AttachLogic();
         host.show();
         QVERIFY(QTest::qWaitForWindowExposed(&host));
         for (size_t i = 0; i < logic->Layout().Controls.size(); ++i) {

@@ -60,7 +60,7 @@ public:
             }
         });
         guard.start(50);
-        host.Open();
+        host.AttachLogic();
         host.show();
         if (QTest::qWaitForWindowExposed(&host)) {
             m_user(host, window);
@@ -300,7 +300,7 @@ void CQtMainWindowTests::ARunningOperationShowsItsProgressAndKeepsTheWindowOpen(
     window.Station().Device().ListPath = KVX3_SOURCE_DIR "/data/PicDeviceList3.txt";
     QCOMPARE(window.Station().UseLink(link), EBackendResult::Ok);
     CQtWindowHost host(window);
-    host.Open();
+    host.AttachLogic();
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     QTRY_VERIFY(window.Station().Runner().Connected());
@@ -348,7 +348,7 @@ void CQtMainWindowTests::EveryDeviceOfTheCatalogueShowsItsTextsWhole() {
     window.Station().Device().ListPath = KVX3_SOURCE_DIR "/data/PicDeviceList3.txt";
     QCOMPARE(window.Station().UseLink(sim), EBackendResult::Ok);
     CQtWindowHost host(window);
-    host.Open();
+    host.AttachLogic();
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     auto* combo = qobject_cast<QComboBox*>(host.ControlWidget(kIdcDevice));

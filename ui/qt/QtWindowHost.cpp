@@ -69,7 +69,7 @@ CQtWindowHost::~CQtWindowHost() {
     Detach();
 }
 
-void CQtWindowHost::Open() {
+void CQtWindowHost::AttachLogic() {
     m_attached = true;
     m_ended = false;
     m_result = kIdCancel;
@@ -91,7 +91,7 @@ void CQtWindowHost::Open() {
 }
 
 int CQtWindowHost::RunModal() {
-    Open();
+    AttachLogic();
     if (!m_ended) {
         (void)exec();
     }

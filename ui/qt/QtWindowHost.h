@@ -56,8 +56,8 @@ public:
 
     // Attaches the logic, runs its OnInitDialog and puts the focus on the
     // first control that takes it. The window is not shown.
-    void Open();
-    // Open, then the modal run until the logic ends the dialog or the user
+    void AttachLogic();
+    // AttachLogic, then the modal run until the logic ends the dialog or the user
     // closes it; detaches the logic. The result the logic passed to
     // EndDialog; kIdCancel when it never did.
     int RunModal();
