@@ -2,6 +2,7 @@
 
 #include "device/TextNumbers.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string_view>
@@ -79,6 +80,7 @@ bool CHexFile::LoadHex(const std::string& path) {
 void CHexFile::ReadRecords(std::istream& in) {
     SegmentBase = 0;
     BadRecordCount = 0;
+    ReadReport = CHexReadReport{};
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') {
@@ -93,6 +95,7 @@ void CHexFile::ReadRecords(std::istream& in) {
         }
         ParseHexLine(line);
     }
+    FinishReport();
     ApplyConfigMasks();
     UpdateChecksum();
 }
@@ -106,9 +109,20 @@ void CHexFile::ParseHexLine(const std::string& line) {
     const uint32_t type = ParseHexNumber(Field(line, 7, 2));
     switch (type) {
     case 0:
+        if (count > 0) {
+            ++ReadReport.DataRecords;
+            // The bytes and the checksum the count promises; what is missing
+            // reads as zeros below.
+            if (line.size() < 11 + 2 * static_cast<size_t>(count)) {
+                ++ReadReport.ShortRecords;
+            }
+        }
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t value = ParseHexNumber(Field(line, 9 + 2 * i, 2));
             const uint32_t a = SegmentBase + address + i;
+            if (!NoteDataByte(a, value)) {
+                NoteOutsideByte(a);
+            }
             if (CoreWidth == kCorePic18) {
                 if (a < ProgramSize && a < ProgramData.size()) {
                     ProgramData[a] = static_cast<uint8_t>(value);
@@ -141,6 +155,9 @@ void CHexFile::ParseHexLine(const std::string& line) {
             }
         }
         break;
+    case 1:
+        ReadReport.EndRecord = true;
+        break;
     case 2:
         SegmentBase = ParseHexNumber(Field(line, 9, 4)) * 16;
         break;
@@ -150,6 +167,91 @@ void CHexFile::ParseHexLine(const std::string& line) {
     default:
         break;
     }
+}
+
+// The regions follow the stores above, with two differences that make the
+// count say what reaches a chip: bytes the address map takes in but never
+// writes as data of their own (the odd EEPROM bytes, the high bytes of the
+// mid-range IDs, the reserved words 0x2004-0x2006 that our own export fills
+// with zeros) are inside, and configuration words the device does not have
+// are outside although the image keeps them, unless they are zero: the
+// padding that our export (like other tools) writes after the last word of
+// its configuration record.
+bool CHexFile::NoteDataByte(uint32_t a, uint32_t value) {
+    const int words = ConfigWordCount();
+    if (CoreWidth == kCorePic18) {
+        if (a < std::min<size_t>(ProgramSize, ProgramData.size())) {
+            return true;
+        }
+        if (a >= 0xF00000 && a - 0xF00000 < std::min<size_t>(EepromSize, EepromData.size())) {
+            return true;
+        }
+        if (a >= 0x200000 && a <= 0x200007) {
+            ReadReport.UserIdLoaded = true;
+            return true;
+        }
+        if (a >= 0x300000 && a <= 0x30000D) {
+            if (a - 0x300000 >= static_cast<uint32_t>(words)) {
+                return value == 0;
+            }
+            ReadReport.ConfigWordsLoaded |= 1U << (a - 0x300000);
+            return true;
+        }
+        return false;
+    }
+    if (CoreWidth != kCoreMidRange) {
+        return false;
+    }
+    if (a < std::min<size_t>(2ULL * ProgramSize, ProgramData.size())) {
+        if (CalFlag != 0 && CalAddress > 0 && a / 2 == static_cast<uint32_t>(CalAddress)) {
+            ReadReport.CalibrationWordLoaded = true;
+        }
+        return true;
+    }
+    if (a >= 0x4000 && a <= 0x4007) {
+        ReadReport.UserIdLoaded = true;
+        return true;
+    }
+    if (a >= 0x4008 && a <= 0x400D) {
+        return true;
+    }
+    if (a >= 0x400E && a <= 0x401F) {
+        const uint32_t k = (a - 0x400E) / 2;
+        if (k >= static_cast<uint32_t>(std::min(words, 6))) {
+            return value == 0;
+        }
+        ReadReport.ConfigWordsLoaded |= 1U << k;
+        return true;
+    }
+    return a >= 0x4200 && (a - 0x4200) / 2 < std::min<size_t>(EepromSize, EepromData.size());
+}
+
+void CHexFile::NoteOutsideByte(uint32_t a) {
+    CHexReadReport& r = ReadReport;
+    ++r.OutsideBytes;
+    if (!r.OutsideRuns.empty() && r.OutsideRuns.back().Last != UINT32_MAX &&
+        r.OutsideRuns.back().Last + 1 == a) {
+        r.OutsideRuns.back().Last = a;
+    } else if (r.OutsideRuns.size() < CHexReadReport::kMaxOutsideRuns) {
+        r.OutsideRuns.push_back({a, a});
+    } else {
+        r.OutsideRunsCut = true;
+    }
+}
+
+void CHexFile::FinishReport() {
+    std::vector<CHexAddressRun>& runs = ReadReport.OutsideRuns;
+    std::sort(runs.begin(), runs.end(),
+              [](const CHexAddressRun& x, const CHexAddressRun& y) { return x.First < y.First; });
+    std::vector<CHexAddressRun> merged;
+    for (const CHexAddressRun& run : runs) {
+        if (!merged.empty() && (merged.back().Last == UINT32_MAX || run.First <= merged.back().Last + 1)) {
+            merged.back().Last = std::max(merged.back().Last, run.Last);
+        } else {
+            merged.push_back(run);
+        }
+    }
+    runs = std::move(merged);
 }
 
 void CHexFile::ApplyConfigMasks() {
