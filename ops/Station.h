@@ -24,8 +24,10 @@
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
 #include "ops/BackendLink.h"
+#include "ops/CalibrationWatch.h"
 #include "ops/Runner.h"
 #include "ops/RunnerFrontEnd.h"
+#include "ops/SafetyNet.h"
 #include "settings/RecentFiles.h"
 #include "writer/Writer.h"
 
@@ -93,6 +95,10 @@ public:
     const CWriter& Writer() const { return m_writer; }
     CRunner& Runner() { return m_runner; }
     const CRunner& Runner() const { return m_runner; }
+    // Snapshots, the calibration vault and the calibration commands; dormant
+    // until given a folder (see ops/SafetyNet.h).
+    CSafetyNet& SafetyNet() { return m_net; }
+    const CSafetyNet& SafetyNet() const { return m_net; }
 
     // --- the writer's backend ---
     // Each replaces the backend; refused (Busy) while a writer is open
@@ -199,5 +205,9 @@ private:
     CDeviceList m_device;
     CHexFile m_file;
     CWriter m_writer;
+    // The runner talks to the front end through the watch, which tells the
+    // net of every calibration read.
+    CCalibrationWatch m_watch;
     CRunner m_runner;
+    CSafetyNet m_net;
 };
