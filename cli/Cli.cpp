@@ -2,6 +2,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/OperationCommands.h"
+#include "cli/SafetyCli.h"
 #include "cli/SafetyCommands.h"
 #include "cli/ShowCommands.h"
 #include "cli/WriterCommands.h"
@@ -81,34 +82,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App* blank =
         app.add_subcommand("blank-check", "read the chip and report which regions are not blank");
 
-    std::string preflightFile;
-    CLI::App* preflight =
-        app.add_subcommand("preflight", "check a hex file for the device before it is programmed");
-    preflight->add_option("FILE", preflightFile, "Intel HEX file")->required();
-
-    std::string diffFirst;
-    std::string diffSecond;
-    CLI::App* diff = app.add_subcommand(
-        "diff", "where the chip differs from a hex file, or two hex files from each other");
-    diff->add_option("FILE", diffFirst, "Intel HEX file (compared with the chip when it is the only one)")
-        ->required();
-    diff->add_option("OTHER", diffSecond, "a second Intel HEX file");
-
-    CLI::App* snapshots = app.add_subcommand("snapshots", "list the snapshots kept before writes");
-    std::string rollbackName;
-    CLI::App* rollback =
-        app.add_subcommand("rollback", "program a snapshot back (the device's newest when none is named)");
-    rollback->add_option("SNAPSHOT", rollbackName, "snapshot name as listed, or the path of its hex file");
-
-    std::string restoreWord;
-    std::string restoreBits;
-    CLI::App* calibration = app.add_subcommand(
-        "calibration", "show the chip's factory calibration and the vault's entries, or write one back");
-    calibration->add_option("--restore", restoreWord, "calibration word to write back (hex, a RETLW 34xx)");
-    calibration->add_option("--bits", restoreBits,
-                            "calibration bits to write back with it (hex, under their mask)");
-
-    CLI::App* doctor = app.add_subcommand("doctor", "say what stands between this user and the writer");
+    CSafetySubcommands safetyCommands;
+    AddSafetySubcommands(app, safetyCommands);
 
     // CLI11 wants argv order with the program name last-to-first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -160,23 +135,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (convert->parsed()) {
         return CmdConvert(ctx, convertIn, convertOut);
     }
-    if (preflight->parsed()) {
-        return CmdPreflight(ctx, operation, preflightFile);
-    }
-    if (diff->parsed()) {
-        return CmdDiff(ctx, operation, diffFirst, diffSecond);
-    }
-    if (snapshots->parsed()) {
-        return CmdSnapshots(ctx);
-    }
-    if (rollback->parsed()) {
-        return CmdRollback(ctx, operation, safety, rollbackName);
-    }
-    if (calibration->parsed()) {
-        return CmdCalibration(ctx, operation, restoreWord, restoreBits);
-    }
-    if (doctor->parsed()) {
-        return CmdDoctor(ctx, writer);
+    const int safetyStatus = RunSafetySubcommand(safetyCommands, ctx, operation, safety);
+    if (safetyStatus >= 0) {
+        return safetyStatus;
     }
     return kExitBadInput;
 }

@@ -61,7 +61,10 @@ void CSafetyPrinter::OnCalibrationRead(const CCalibrationNotice& notice) {
     if (QuietCalibration) {
         return;
     }
-    if (notice.WordBlank) {
+    // A snapshot's read and the command's own calibration read both see a
+    // lost word; once is enough.
+    if (notice.WordBlank && !m_bWarnedBlank) {
+        m_bWarnedBlank = true;
         std::string text = "kvx3-cli: warning: the chip's calibration word reads " +
                            Hex(notice.Read.Word, 4) +
                            " (blank): its factory oscillator calibration is lost\n";

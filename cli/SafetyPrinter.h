@@ -26,6 +26,7 @@ public:
 
 private:
     CCliContext& m_ctx;
+    bool m_bWarnedBlank = false;
 };
 
 // Gives the station's net the user's safety folder and this printer.

@@ -125,6 +125,7 @@ std::vector<CConfigRiskFinding> FindConfigRisks(const CPicDevice& image) {
         }
     }
     std::vector<CConfigRiskFinding> findings;
+    findings.reserve(found.size());
     for (auto& [risk, names] : found) {
         findings.push_back({risk, std::move(names)});
     }

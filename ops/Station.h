@@ -186,7 +186,9 @@ private:
     // from there into the writer, and the displays refreshed.
     void CarryFileImage();
     bool ReloadChangedFile();
-    bool MayChangeImages() const { return !m_runner.IsRunning(); }
+    // A snapshot's read counts as running: its completion reads the writer
+    // with the selected device's parameters.
+    bool MayChangeImages() const { return !m_runner.IsRunning() && !m_net.SnapshotRunning(); }
     // The backend behind the link is about to change.
     bool MayChangeBackend() const;
     void DropOwnedBackend();

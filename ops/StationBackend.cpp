@@ -10,7 +10,8 @@
 #include <filesystem>
 
 bool CStation::MayChangeBackend() const {
-    return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread();
+    return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread() &&
+           !m_net.SnapshotRunning();
 }
 
 void CStation::DropOwnedBackend() {

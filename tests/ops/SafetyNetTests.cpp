@@ -167,6 +167,8 @@ TEST_F(SafetyNet, ProgramWithASnapshotKeepsTheChipAsItWasAndLeavesTheImagesAlone
     EXPECT_FALSE(Net().OnErase());
     B().Runner.OnErase();
     EXPECT_EQ(B().Runner.Sequence(), CRunner::SEQ_NONE);
+    EXPECT_FALSE(B().Station.SelectDevice("PIC16F628A"));
+    EXPECT_EQ(B().Station.UseLink(B().Link), EBackendResult::Busy);
     ASSERT_TRUE(RunNet());
 
     ASSERT_EQ(m_heard.Snapshots.size(), 1u);
