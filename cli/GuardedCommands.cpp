@@ -49,7 +49,7 @@ int CmdProgramSafely(CCliContext& ctx, const COperationOptions& options, const C
     ArmSafetyNet(run, printer, safety.Snapshot);
     status = RunGuarded(ctx, run, printer, EGuardedCommand::Program);
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk && !run.Front().Completed) {
         ctx.Error("programming did not complete");
@@ -78,7 +78,7 @@ int CmdEraseSafely(CCliContext& ctx, const COperationOptions& options, const CSa
     ArmSafetyNet(run, printer, safety.Snapshot);
     status = RunGuarded(ctx, run, printer, EGuardedCommand::Erase);
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk) {
         ctx.out << "Erased " << run.Device().DeviceName << '\n';
@@ -115,7 +115,7 @@ int CmdReadSafely(CCliContext& ctx, const COperationOptions& options, const std:
         }
     });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status != kExitOk) {
         return run.Finish(status);
@@ -140,7 +140,7 @@ int CmdVerifySafely(CCliContext& ctx, const COperationOptions& options, const st
     ArmSafetyNet(run, printer, false);
     status = run.Run([](CRunner& r) { r.OnVerify(); });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk) {
         ctx.out << "Verified: the chip matches " << hexFile << '\n';

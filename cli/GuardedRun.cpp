@@ -10,6 +10,12 @@ namespace {
 // How long the snapshot's read waits for a writer that went away.
 constexpr auto kLostWriterPatience = std::chrono::seconds(5);
 
+// The read ended because the writer went, fell silent or lost an exchange.
+bool IsWriterFault(EOutcome outcome) {
+    return outcome == EOutcome::LinkLost || outcome == EOutcome::WriterLost ||
+           outcome == EOutcome::WriterNotAnswering || outcome == EOutcome::TransferFailed;
+}
+
 } // namespace
 
 int RunGuarded(CCliContext& ctx, CCliStation& run, CSafetyPrinter& printer, EGuardedCommand command) {
@@ -39,11 +45,11 @@ int RunGuarded(CCliContext& ctx, CCliStation& run, CSafetyPrinter& printer, EGua
         case ESnapshotOutcome::NotKept:
             return kExitBadInput;
         case ESnapshotOutcome::ReadFailed:
-            return printer.LastSnapshot->ReadOutcome == EOutcome::LinkLost ? kExitNoWriter : kExitMismatch;
+            return IsWriterFault(printer.LastSnapshot->ReadOutcome) ? kExitNoWriter : kExitMismatch;
         }
     }
     if (!started && !runner.IsRunning()) {
-        return run.MismatchOrVerify() != kExitOk ? kExitMismatch : kExitNoWriter;
+        return run.OutcomeStatus() != kExitOk ? kExitMismatch : kExitNoWriter;
     }
     return run.Run([](CRunner&) {});
 }

@@ -146,7 +146,7 @@ int CmdDiff(CCliContext& ctx, const COperationOptions& options, const std::strin
     ArmSafetyNet(run, printer, false);
     status = run.Run([](CRunner& r) { r.OnRead(); });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status != kExitOk) {
         return run.Finish(status);

@@ -24,9 +24,15 @@ const char* ReadOutcomeText(EOutcome outcome) {
     case EOutcome::Stopped:
         return "the read was stopped";
     case EOutcome::LinkLost:
+    case EOutcome::WriterLost:
         return "the writer went away during the read";
+    case EOutcome::WriterNotAnswering:
+        return "the writer stopped answering during the read";
+    case EOutcome::TransferFailed:
+        return "a packet or an answer of the read was lost";
     case EOutcome::Completed:
     case EOutcome::VerifyDifference:
+    case EOutcome::ProtectFailed:
         break;
     }
     return "the chip could not be read";

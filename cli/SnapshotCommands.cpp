@@ -97,7 +97,7 @@ int CmdRollback(CCliContext& ctx, const COperationOptions& options, const CSafet
     ArmSafetyNet(run, printer, safety.Snapshot);
     status = RunGuarded(ctx, run, printer, EGuardedCommand::Program);
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk && !run.Front().Completed) {
         ctx.Error("programming did not complete");

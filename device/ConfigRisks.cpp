@@ -86,7 +86,7 @@ std::string InternalOscillator(const CPicDevice& image, const std::vector<CNamed
 } // namespace
 
 std::string BareBitName(const std::string& displayName) {
-    std::string name = LegendDisplayName(displayName);
+    std::string name = LegendLabel(displayName);
     if (!name.empty() && name.front() == '*') {
         name.erase(0, 1);
     }

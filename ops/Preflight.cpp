@@ -6,11 +6,28 @@
 #include "device/ImageCompare.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
 // Ranges shown on the outside line before "and N more".
 constexpr size_t kRangesShown = 6;
+
+// Why the file could not be read, to follow its name, when the reader knows.
+std::string ReadProblem(EReadResult result) {
+    switch (result) {
+    case EReadResult::NotAFile:
+        return ": it is not a regular file (a folder, a device or a pipe)";
+    case EReadResult::TooLarge:
+        return ": it is larger than " + std::to_string(kMaxHexFileBytes) +
+               " bytes, more than any such file holds";
+    case EReadResult::Read:
+    case EReadResult::Missing:
+    case EReadResult::Failed:
+        break;
+    }
+    return {};
+}
 
 std::string Hex(uint32_t value, int digits) {
     char text[16];
@@ -239,7 +256,8 @@ CPreflightReport RunPreflight(const CPicDevice& device, const std::string& path,
     }
     if (!file.LoadHex(path)) {
         CPreflightReport report;
-        Add(report, EPreflightKind::Unreadable, EPreflightLevel::Bad, "cannot read '" + path + "'");
+        Add(report, EPreflightKind::Unreadable, EPreflightLevel::Bad,
+            "cannot read '" + path + "'" + ReadProblem(file.LastReadResult));
         return report;
     }
     return CheckLoadedFile(file, rewriteCalibration);

@@ -3,6 +3,7 @@
 // caller brings.
 #include "ops/Station.h"
 
+#include "platform/Platform.h"
 #include "sim/SimChips.h"
 #include "sim/SimWriter.h"
 #include "writer/usb_link/LibUsbLink.h"
@@ -14,10 +15,25 @@ bool CStation::MayChangeBackend() const {
            !m_net.SnapshotRunning();
 }
 
+std::string SimChipFileName(const std::string& deviceName) {
+    std::string name;
+    // No hidden file, and never "." or "..".
+    if (deviceName.empty() || deviceName[0] == '.') {
+        name += '_';
+    }
+    for (const char c : deviceName) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '_' || c == '.';
+        name += plain ? c : '_';
+    }
+    return name + ".chip";
+}
+
 void CStation::DropOwnedBackend() {
     (void)m_link.SetBackend(nullptr);
     m_pSim = nullptr;
     m_simChipFile.clear();
+    m_simChipFolder.clear();
     m_pOwnedBackend.reset();
     m_backend = EWriterBackend::None;
 }
@@ -69,6 +85,52 @@ EBackendResult CStation::UseLink(IUsbLink& link) {
     (void)m_link.SetBackend(&link);
     m_backend = EWriterBackend::External;
     return EBackendResult::Ok;
+}
+
+EBackendResult CStation::UseSimulatorChipFolder(const std::string& folder, bool strictTiming) {
+    if (!MayChangeBackend()) {
+        return EBackendResult::Busy;
+    }
+    DropOwnedBackend();
+    auto sim = std::make_unique<CSimWriter>();
+    m_pSim = sim.get();
+    m_pOwnedBackend = std::move(sim);
+    m_simChipFolder = folder;
+    m_simStrictTiming = strictTiming;
+    (void)MakeFolders(folder);
+    (void)m_link.SetBackend(m_pOwnedBackend.get());
+    m_backend = EWriterBackend::Simulated;
+    FollowDeviceWithSimulatedChip();
+    return EBackendResult::Ok;
+}
+
+void CStation::FollowDeviceWithSimulatedChip() {
+    if (m_pSim == nullptr || m_simChipFolder.empty()) {
+        return;
+    }
+    // Runs only while no operation runs: nothing talks to the chip. A chip
+    // nothing was written to needs no file (or has one already).
+    if (m_pSim->Chip() != nullptr && m_pSim->Chip()->Counters().CyclesCompleted > 0) {
+        (void)SaveSimulatedChip();
+    }
+    (void)m_pSim->RemoveChip();
+    m_simChipFile.clear();
+    const std::string file =
+        (std::filesystem::path(m_simChipFolder) / SimChipFileName(m_device.DeviceName)).string();
+    const ESimTiming timing = m_simStrictTiming ? ESimTiming::Strict : ESimTiming::Typical;
+    std::unique_ptr<ISimChip> chip;
+    std::error_code error;
+    if (std::filesystem::exists(file, error)) {
+        // A file that does not load stays untouched: no blank chip is saved over it.
+        chip = LoadSimChipFromFile(file, timing);
+    } else {
+        chip = MakeSimChip(m_device.DeviceName, timing);
+    }
+    if (!chip) {
+        return;
+    }
+    m_pSim->InsertChip(std::move(chip));
+    m_simChipFile = file;
 }
 
 bool CStation::SaveSimulatedChip() {

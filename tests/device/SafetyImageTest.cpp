@@ -55,12 +55,18 @@ TEST(ConfigRisks, ErasedDefaultsOfBothFamiliesRaiseTheirTraps) {
     EXPECT_EQ(Risks(mid), (std::vector<EConfigRisk>{EConfigRisk::LowVoltage, EConfigRisk::Watchdog}));
     CDeviceList pic18;
     Load(pic18, "PIC18F4520");
-    const std::vector<CConfigRiskFinding> found = FindConfigRisks(pic18);
-    ASSERT_EQ(found.size(), 3u);
+    std::vector<CConfigRiskFinding> found = FindConfigRisks(pic18);
+    ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].Risk, EConfigRisk::LowVoltage);
     EXPECT_EQ(found[0].Bits, (std::vector<std::string>{"LVP=1 (CONFIG4L)"}));
     EXPECT_EQ(found[1].Risk, EConfigRisk::Watchdog);
+    // XINST is erased as 0 on this part: only an image that sets it is asked
+    // about, under its bare name.
+    SetBit(pic18, "XINST", 1);
+    found = FindConfigRisks(pic18);
+    ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[2].Risk, EConfigRisk::ExtendedInstructions);
+    EXPECT_EQ(found[2].Bits, (std::vector<std::string>{"XINST=1 (CONFIG4L)"}));
     // The legend's default keeps the spec's LVD name on the PIC16F873A: the
     // names decide, so that entry raises the watchdog only.
     CDeviceList named;

@@ -3,7 +3,8 @@
 // A device is opened by vendor and product id; its first interface with a
 // bulk OUT and a bulk IN endpoint becomes pipe 1 (OUT) and pipe 0 (IN), after
 // any kernel driver bound to it has been detached. Every transfer has a
-// time-out (kTransferTimeoutMs); a transfer that times out has failed.
+// time-out (kTransferTimeoutMs unless given); a transfer that times out has
+// failed.
 //
 // Finding the writer costs no bus scan on every timer tick: where libusb
 // offers hotplug, arrivals and removals of the identifiers asked for are
@@ -33,8 +34,13 @@ public:
     // real recipes stay far below: a packet of 10 ms waits at 4 MHz would be
     // 160 ms). Two seconds leaves room for bus scheduling on top.
     static constexpr unsigned kTransferTimeoutMs = 2000;
+    // DrainPipe reads off at most this many waiting answers at one time.
+    static constexpr unsigned kMaxDrainedAnswers = 16;
 
     CLibUsbLink();
+    // Transfers give up after transferTimeoutMs instead (tests against a
+    // writer that stays silent keep their waits short this way).
+    explicit CLibUsbLink(unsigned transferTimeoutMs);
     ~CLibUsbLink() override;
     CLibUsbLink(const CLibUsbLink&) = delete;
     CLibUsbLink& operator=(const CLibUsbLink&) = delete;
@@ -50,6 +56,13 @@ public:
     Handle OpenPipe(Handle device, int pipe) override;
     bool WritePipe(Handle pipe, const uint8_t* data, size_t length) override;
     size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) override;
+    // A time-out, an error or a device gone is a failed read; a completed
+    // transfer is not, even one that carried no bytes.
+    size_t ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) override;
+    // Reads waiting answers off the IN endpoint, each with a time-out of
+    // waitMs (at least 1 ms), until one does not come (at most
+    // kMaxDrainedAnswers).
+    size_t DrainPipe(Handle pipe, unsigned waitMs) override;
     int CheckPresence(Handle device) override;
     void CloseDevice(Handle device) override;
 
