@@ -157,13 +157,13 @@ int CmdCalibration(CCliContext& ctx, const COperationOptions& options, const std
             return kExitBadInput;
         }
     }
+    CSafetyPrinter& printer = run.Safety();
+    printer.QuietCalibration = true;
+    run.ArmSafetyNet(false);
     int status = run.Prepare(options, "");
     if (status != kExitOk) {
         return run.Finish(status);
     }
-    CSafetyPrinter printer(ctx);
-    printer.QuietCalibration = true;
-    ArmSafetyNet(run, printer, false);
     CSafetyNet& net = run.Station().SafetyNet();
     ctx.out << "Device          " << device.DeviceName << '\n';
     if (word) {

@@ -127,16 +127,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return CmdInfo(ctx, writer);
     }
     if (program->parsed()) {
-        return CmdProgramSafely(ctx, operation, safety, programFile);
+        return CmdProgram(ctx, operation, safety, programFile);
     }
     if (read->parsed()) {
-        return CmdReadSafely(ctx, operation, readFile, region);
+        return CmdRead(ctx, operation, readFile, region);
     }
     if (verify->parsed()) {
-        return CmdVerifySafely(ctx, operation, verifyFile);
+        return CmdVerify(ctx, operation, verifyFile);
     }
     if (erase->parsed()) {
-        return CmdEraseSafely(ctx, operation, safety);
+        return CmdErase(ctx, operation, safety);
     }
     if (detect->parsed()) {
         return CmdDetect(ctx, operation);

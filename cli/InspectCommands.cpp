@@ -138,12 +138,11 @@ int CmdDiff(CCliContext& ctx, const COperationOptions& options, const std::strin
     if (!LoadForDiff(ctx, run.Device(), first, file)) {
         return kExitBadInput;
     }
+    run.ArmSafetyNet(false);
     int status = run.Prepare(options, "");
     if (status != kExitOk) {
         return run.Finish(status);
     }
-    CSafetyPrinter printer(ctx);
-    ArmSafetyNet(run, printer, false);
     status = run.Run([](CRunner& r) { r.OnRead(); });
     if (status == kExitOk) {
         status = run.OutcomeStatus();

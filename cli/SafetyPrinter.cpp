@@ -117,13 +117,6 @@ void CSafetyPrinter::OnSnapshot(const CSnapshotNotice& notice) {
     }
 }
 
-void ArmSafetyNet(CCliStation& run, CSafetyPrinter& printer, bool snapshotBeforeWrite) {
-    CSafetyNet& net = run.Station().SafetyNet();
-    net.SetFolder(DefaultSafetyFolder());
-    net.SetListener(&printer);
-    net.SetSnapshotBeforeWrite(snapshotBeforeWrite);
-}
-
 void PrintPreflight(const CPreflightReport& report, const std::string& prefix, std::ostream& out) {
     for (const CPreflightFinding& f : report.Findings) {
         out << prefix << LevelWord(f.Level) << ": " << f.Text << '\n';

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "cli/CliContext.h"
-#include "cli/CliStation.h"
 #include "ops/Preflight.h"
 #include "ops/SafetyNet.h"
 
@@ -28,9 +27,6 @@ private:
     CCliContext& m_ctx;
     bool m_bWarnedBlank = false;
 };
-
-// Gives the station's net the user's safety folder and this printer.
-void ArmSafetyNet(CCliStation& run, CSafetyPrinter& printer, bool snapshotBeforeWrite);
 
 // The vault's entries as the tool shows them: "2024-05-01 14:22:05  word 345C  bits 2000".
 std::string VaultEntryText(const CVaultEntry& entry);

@@ -1,9 +1,8 @@
 // snapshots and rollback: what was kept of chips before they were
 // overwritten, and programming one of them back.
 #include "cli/Cli.h"
-#include "cli/GuardedRun.h"
+#include "cli/OperationCommands.h"
 #include "cli/SafetyCommands.h"
-#include "cli/SafetyPrinter.h"
 
 #include <ostream>
 
@@ -84,25 +83,9 @@ int CmdRollback(CCliContext& ctx, const COperationOptions& options, const CSafet
         ReportCheck(ctx, chosen, check, device);
         return kExitBadInput;
     }
-    int status = run.Prepare(options, "");
-    if (status != kExitOk) {
-        return run.Finish(status);
-    }
-    if (!run.Station().ApplyHexFile(chosen.Path)) {
-        ctx.Error("cannot read '" + chosen.Path + "'");
-        return run.Finish(kExitBadInput);
-    }
     ctx.err.Line("kvx3-cli: rolling back to " + SnapshotLine(chosen));
-    CSafetyPrinter printer(ctx);
-    ArmSafetyNet(run, printer, safety.Snapshot);
-    status = RunGuarded(ctx, run, printer, EGuardedCommand::Program);
-    if (status == kExitOk) {
-        status = run.OutcomeStatus();
-    }
-    if (status == kExitOk && !run.Front().Completed) {
-        ctx.Error("programming did not complete");
-        status = kExitMismatch;
-    }
+    run.ArmSafetyNet(safety.Snapshot);
+    const int status = ProgramFlow(run, options, chosen.Path);
     if (status == kExitOk) {
         ctx.out << "Rolled " << device << " back to snapshot " << chosen.Name << '\n';
     }

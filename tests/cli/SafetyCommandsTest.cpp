@@ -166,6 +166,45 @@ TEST_F(SafetyCli, SnapshotsAreKeptListedAndRolledBack) {
     EXPECT_TRUE(Has(damaged.Err, "changed or damaged")) << damaged.Err;
 }
 
+TEST_F(SafetyCli, NoSnapshotNoWrite) {
+    ASSERT_EQ(On("PIC16F877A", {"program", m_fixture}).Status, kExitOk);
+    // A file where the snapshot folder should be: nothing can be kept.
+    std::filesystem::create_directories(Data(""));
+    m_dir.Write("data/kvx3/snapshots", "not a folder\n");
+    const CRun erase = On("PIC16F877A", {"--snapshot", "erase"});
+    EXPECT_EQ(erase.Status, kExitBadInput);
+    EXPECT_TRUE(
+        Has(erase.Err, "cannot write the snapshot into " + Data("snapshots") + ": the chip was not touched"))
+        << erase.Err;
+    EXPECT_FALSE(Has(erase.Out, "Erased"));
+    EXPECT_EQ(On("PIC16F877A", {"verify", m_fixture}).Status, kExitOk) << "the erase did not run";
+
+    // The writer goes during the snapshot's read: the command never starts.
+    std::filesystem::remove(Data("snapshots"));
+    const CRun unplugged = On("PIC16F877A", {"--snapshot", "--sim-fault", "unplug-after=6", "erase"});
+    EXPECT_EQ(unplugged.Status, kExitNoWriter) << unplugged.Err;
+    EXPECT_FALSE(Has(unplugged.Out, "Erased"));
+    EXPECT_TRUE(ListSnapshots(Data("snapshots")).empty());
+    EXPECT_EQ(On("PIC16F877A", {"verify", m_fixture}).Status, kExitOk) << "the erase did not run";
+
+    // A code-protected chip reads as zeros: said, nothing kept, the program goes on.
+    const std::string protectedImage = m_dir.File("protected.hex");
+    CDeviceList device;
+    device.ListPath = Source("data/PicDeviceList3.txt");
+    ASSERT_TRUE(device.LoadDevice("PIC16F877A"));
+    CHexFile image;
+    image.AssignFrom(device);
+    ASSERT_TRUE(image.LoadHex(m_fixture));
+    image.Config[0] &= ~0x2000U; // CP
+    ASSERT_TRUE(image.SaveHex(protectedImage));
+    ASSERT_EQ(On("PIC16F877A", {"program", protectedImage}).Status, kExitOk);
+    const CRun over = On("PIC16F877A", {"--snapshot", "program", m_fixture});
+    EXPECT_EQ(over.Status, kExitOk) << over.Err;
+    EXPECT_TRUE(Has(over.Err, "the chip is code-protected and reads as zeros: no snapshot kept")) << over.Err;
+    EXPECT_TRUE(ListSnapshots(Data("snapshots")).empty());
+    EXPECT_EQ(On("PIC16F877A", {"verify", m_fixture}).Status, kExitOk);
+}
+
 TEST_F(SafetyCli, CalibrationIsShownKeptWarnedAboutAndWrittenBack) {
     const CRun shown = On("PIC12F675", {"calibration"});
     ASSERT_EQ(shown.Status, kExitOk) << shown.Err;
