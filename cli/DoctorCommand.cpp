@@ -27,7 +27,7 @@ const char* MarkText(EDoctorMark mark) {
 
 int CmdDoctor(CCliContext& ctx, const CWriterOptions& writer) {
     CDoctorReport report;
-    if (writer.Sim || !writer.SimChipFile.empty()) {
+    if (writer.Simulated()) {
         // The simulated writer stands on a bus of its own: no udev there.
         CSimWriter sim(MakeSimChip(ctx.Options.Device, ESimTiming::Typical));
         const std::unique_ptr<IUsbProbe> probe = MakeSimulatedBusProbe();

@@ -38,6 +38,13 @@ bool CSafetyNet::TakeSnapshot() {
     return StartCommand(EGuardedCommand::None);
 }
 
+bool CSafetyNet::ReadChipAside() {
+    if (IsRunning() || !m_runner.Connected()) {
+        return false;
+    }
+    return StartRead(EGuardedCommand::None, true);
+}
+
 bool CSafetyNet::RunCommand(EGuardedCommand command) {
     if (command == EGuardedCommand::Program) {
         m_runner.OnProgram();
@@ -61,6 +68,11 @@ bool CSafetyNet::StartCommand(EGuardedCommand command) {
         Tell(notice);
         return false;
     }
+    return StartRead(command, false);
+}
+
+bool CSafetyNet::StartRead(EGuardedCommand command, bool aside) {
+    m_bReadAside = aside;
     m_scratchDevice.AssignFrom(m_device);
     m_scratchFile.AssignFrom(m_device);
     m_pSnapshotFront->Begin();
@@ -88,8 +100,26 @@ void CSafetyNet::OnTimer() {
     m_runner.OnTimer();
 }
 
+void CSafetyNet::FinishReadAside() {
+    const bool completed = m_pSnapshotFront->ReadCompleted();
+    if (completed) {
+        m_pSnapshotRunner->SetProgress(static_cast<uint32_t>(m_writer.GetProgress()));
+        OnChipCalibration(true, true);
+    }
+    m_front.EnableControls(true);
+    if (m_pListener != nullptr) {
+        m_pListener->OnChipReadAside(m_scratchDevice, completed,
+                                     completed ? EOutcome::Completed : m_pSnapshotFront->LastOutcome());
+    }
+}
+
 void CSafetyNet::FinishSnapshot() {
     m_bSnapshotRunning = false;
+    if (m_bReadAside) {
+        m_bReadAside = false;
+        FinishReadAside();
+        return;
+    }
     const EGuardedCommand command = m_pending;
     m_pending = EGuardedCommand::None;
     CSnapshotNotice notice;

@@ -77,6 +77,13 @@ public:
     virtual void OnCalibrationRead(const CCalibrationNotice& notice) = 0;
     // A snapshot was taken, or could not be.
     virtual void OnSnapshot(const CSnapshotNotice& notice) = 0;
+    // ReadChipAside has ended: `chip` holds the whole chip when `completed`
+    // (otherwise `outcome` says how the read ended). Valid during the call.
+    virtual void OnChipReadAside(const CDeviceList& chip, bool completed, EOutcome outcome) {
+        (void)chip;
+        (void)completed;
+        (void)outcome;
+    }
 };
 
 enum class ECalibrationResult {
@@ -128,6 +135,12 @@ public:
     bool OnErase();
     // A snapshot alone.
     bool TakeSnapshot();
+    // Reads the whole chip as a snapshot does, into the net's own images,
+    // and gives it to the listener (OnChipReadAside) instead of keeping a
+    // file: a chip to compare with the file (DiffImages) without touching
+    // the station's images or displays. Needs no safety folder. False when
+    // nothing started (no writer, something runs, the read was refused).
+    bool ReadChipAside();
     // The timer tick: the snapshot's read while it runs, then the runner.
     void OnTimer();
     bool SnapshotRunning() const { return m_bSnapshotRunning; }
@@ -151,6 +164,8 @@ private:
     class CSnapshotFrontEnd;
 
     bool StartCommand(EGuardedCommand command);
+    bool StartRead(EGuardedCommand command, bool aside);
+    void FinishReadAside();
     bool RunCommand(EGuardedCommand command);
     void FinishSnapshot();
     void Tell(const CSnapshotNotice& notice);
@@ -167,6 +182,7 @@ private:
     std::function<CStamp()> m_clock = LocalStampNow;
 
     bool m_bSnapshotRunning = false;
+    bool m_bReadAside = false; // the running read is ReadChipAside's
     EGuardedCommand m_pending = EGuardedCommand::None;
     CDeviceList m_scratchDevice;
     CHexFile m_scratchFile;

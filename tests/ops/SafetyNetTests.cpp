@@ -4,12 +4,14 @@
 // at the files in a temporary folder.
 #include "RunnerBench.h"
 #include "common/TempDir.h"
+#include "device/ImageDiff.h"
 #include "ops/SafetyNet.h"
 #include "ops/Strings.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -18,8 +20,23 @@ class CRecordingListener : public ISafetyListener {
 public:
     void OnCalibrationRead(const CCalibrationNotice& notice) override { Calibrations.push_back(notice); }
     void OnSnapshot(const CSnapshotNotice& notice) override { Snapshots.push_back(notice); }
+    void OnChipReadAside(const CDeviceList& chip, bool completed, EOutcome outcome) override {
+        AsideReads.push_back({completed, outcome});
+        if (completed) {
+            AsideChip.AssignFrom(chip);
+            AsideDiff = DiffImages(chip, *Image, IsCalibrated(chip));
+        }
+    }
+    struct CAsideRead {
+        bool Completed = false;
+        EOutcome Outcome = EOutcome::Completed;
+    };
     std::vector<CCalibrationNotice> Calibrations;
     std::vector<CSnapshotNotice> Snapshots;
+    std::vector<CAsideRead> AsideReads;
+    CDeviceList AsideChip;
+    CImageDiff AsideDiff;
+    const CPicDevice* Image = nullptr; // what the chip read aside is compared with
 };
 
 // A bench whose station has a safety folder, a fixed clock and a listener.
@@ -252,6 +269,45 @@ TEST_F(SafetyNet, TheWrongChipStopsTheSnapshotWithTheRunnersMessage) {
     ASSERT_EQ(B().Front.Messages.size(), 1u);
     EXPECT_EQ(B().Front.Messages[0].Text, kMsgDeviceIdMismatch);
     EXPECT_EQ(B().Chip.ProgramWord(0x10), 0x1234);
+    EXPECT_TRUE(B().Front.ControlsEnabled());
+}
+
+TEST_F(SafetyNet, AChipReadAsideIsComparedWithTheFileAndTouchesNothing) {
+    Start("PIC16F877A");
+    m_heard.Image = &B().Device;
+    B().Chip.SetProgramWord(0x10, 0x1234);
+    B().SetImageWord(0x10, 0x1234);
+    B().SetImageWord(0x11, 0x0042);
+    B().File.FilePath = "/kept/image.hex";
+    B().Front.ClearRecords();
+    // Needs no folder: nothing is written.
+    Net().SetFolder("");
+    ASSERT_TRUE(Net().ReadChipAside());
+    EXPECT_FALSE(Net().ReadChipAside()) << "one read at a time";
+    EXPECT_FALSE(Net().OnProgram());
+    ASSERT_TRUE(RunNet());
+
+    ASSERT_EQ(m_heard.AsideReads.size(), 1u);
+    EXPECT_TRUE(m_heard.AsideReads[0].Completed);
+    EXPECT_EQ(m_heard.AsideChip.ProgramWord(0x10), 0x1234u);
+    ASSERT_EQ(m_heard.AsideDiff.Program.size(), 1u);
+    EXPECT_EQ(m_heard.AsideDiff.Program[0], (CDiffRun{0x11, 0x11}));
+    EXPECT_TRUE(m_heard.Snapshots.empty());
+    // The station's images, the displays and the completion are the user's.
+    EXPECT_EQ(B().Device.ProgramWord(0x11), 0x0042u);
+    EXPECT_EQ(B().File.FilePath, "/kept/image.hex");
+    EXPECT_EQ(B().Front.ProgramDumps, 0);
+    EXPECT_TRUE(B().Front.OutcomeKinds().empty());
+    EXPECT_TRUE(B().Front.ControlsEnabled());
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("kvx3")));
+
+    // The wrong chip: the runner's own message, and no chip to compare.
+    Start("PIC12F675", "PIC12F629");
+    m_heard.Image = &B().Device;
+    ASSERT_FALSE(Net().ReadChipAside());
+    ASSERT_EQ(m_heard.AsideReads.size(), 2u);
+    EXPECT_FALSE(m_heard.AsideReads[1].Completed);
+    EXPECT_EQ(m_heard.AsideReads[1].Outcome, EOutcome::DeviceIdMismatch);
     EXPECT_TRUE(B().Front.ControlsEnabled());
 }
 
