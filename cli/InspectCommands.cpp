@@ -9,6 +9,7 @@
 #include "device/ImageDiff.h"
 
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -21,11 +22,16 @@ void PrintRuns(std::ostream& out, const char* region, const std::vector<CDiffRun
         out << region << ": same\n";
         return;
     }
-    out << region << ": " << count << ' ' << unit << " differ in " << runs.size()
-        << (runs.size() == 1 ? " run\n" : " runs\n");
+    // `unit` is the plural ("words"); one of them goes without its "s".
+    const std::string plural(unit);
+    const auto units = [&plural](uint32_t n) {
+        return n == 1 ? plural.substr(0, plural.size() - 1) : plural;
+    };
+    out << region << ": " << count << ' ' << units(count) << (count == 1 ? " differs in " : " differ in ")
+        << runs.size() << (runs.size() == 1 ? " run\n" : " runs\n");
     for (size_t i = 0; i < runs.size() && i < kRunsShown; ++i) {
         out << "  " << Hex(runs[i].First, digits) << '-' << Hex(runs[i].Last, digits) << "  "
-            << runs[i].Count() << ' ' << unit << '\n';
+            << runs[i].Count() << ' ' << units(runs[i].Count()) << '\n';
     }
     if (runs.size() > kRunsShown) {
         out << "  and " << runs.size() - kRunsShown << " more runs\n";
