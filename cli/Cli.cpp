@@ -51,6 +51,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     app.add_flag("--rewrite-calibration", operation.RewriteCalibration,
                  "program the image's calibration word and bits instead of keeping the chip's");
     app.add_flag("--sum-id", operation.SumId, "put the image's checksum into the user ID");
+    app.add_flag("--full-write", operation.FullWrite,
+                 "program: write every program row and EEPROM byte, blank ones too");
     CSafetyCliOptions safety;
     app.add_flag("--snapshot", safety.Snapshot,
                  "program, erase, rollback: first read the whole chip and keep it as a snapshot");

@@ -140,6 +140,8 @@ int CCliStation::Prepare(const COperationOptions& options, const std::string& he
     // The outcome call says when a flow completed; no message is wanted.
     runnerOptions.m_bComplate = false;
     runnerOptions.m_bSumId = options.SumId;
+    // Program has just erased the chip: blank rows and bytes need no write.
+    runnerOptions.m_bSkipBlank = !options.FullWrite;
     // The tool loads its file right before it programs: no change watch.
     runnerOptions.m_bHexCheck = false;
 

@@ -30,6 +30,7 @@ struct COperationOptions {
     bool NoDeviceIdCheck = false;    // do not compare the chip's device ID first
     bool RewriteCalibration = false; // program the image's calibration instead of keeping the chip's
     bool SumId = false;              // the user ID from the image checksum
+    bool FullWrite = false;          // program: write blank rows and bytes too
 };
 
 struct CSafetyCliOptions {

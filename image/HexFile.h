@@ -22,8 +22,8 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
 
@@ -117,7 +117,16 @@ private:
     // the way.
     bool NoteDataByte(uint32_t a, uint32_t value);
     void NoteOutsideByte(uint32_t a);
+    // A data record of `count` bytes, `cutShort` when its line ends early.
+    void NoteDataRecord(uint32_t count, bool cutShort);
     void FinishReport();
+    // One line of ReadRecordsText, without its line end: counted and applied.
+    void ReadLine(std::string_view line);
+    // A record decoded into its bytes (count, address, type, data, checksum;
+    // n of them, possibly fewer than the count says).
+    void ApplyDecodedRecord(const uint8_t* bytes, size_t n);
+    // Data bytes for the addresses from start on, by the address map.
+    void ApplyData(uint32_t start, const uint8_t* data, uint32_t count);
 };
 
 // One record: ":" count address type data checksum, upper-case hex, CRLF.

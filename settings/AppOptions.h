@@ -26,16 +26,20 @@ struct CAppOptions {
     bool m_bDevId = true;
     bool m_bHexCheck = false;
     int m_nUserIdNo = 0;
+    // Program leaves blank program rows and EEPROM bytes unwritten (menu
+    // item "空き領域を書き込まない"); off: the full write.
+    bool m_bSkipBlank = false;
     bool m_bDeleteRegistry = false;
 };
 
 // Start-up load: `PIC`, then DisProtect, ViewProtect, Complate, UserId, SumId,
-// DevId, HexCheck and UserIdNo, each with its first-run value when missing. A
-// boolean is true when its integer is non-zero. m_bDeleteRegistry is false.
+// DevId, HexCheck, UserIdNo and SkipBlank, each with its first-run value when
+// missing. A boolean is true when its integer is non-zero. m_bDeleteRegistry
+// is false.
 CAppOptions LoadAppOptions(const CProfile& profile);
 
 // Writes `PIC` and the seven booleans (as 0 or 1) in the load order, then
-// UserIdNo only while m_bUserId is set.
+// UserIdNo only while m_bUserId is set, then SkipBlank (0 or 1).
 void SaveAppOptions(CProfile& profile, const CAppOptions& options);
 
 // The safety net's remembered options, kept apart from the main window's

@@ -47,6 +47,7 @@ void CKVX3Dlg::LoadOptions(const CAppOptions& options) {
     m_bSumId = options.m_bSumId;
     m_bDevId = options.m_bDevId;
     m_bHexCheck = options.m_bHexCheck;
+    m_bSkipBlank = options.m_bSkipBlank;
     m_nUserIdNo = options.m_nUserIdNo;
     m_bDeleteRegistry = options.m_bDeleteRegistry;
 }
@@ -61,6 +62,7 @@ CAppOptions CKVX3Dlg::ExitOptions() const {
     options.m_bSumId = m_bSumId;
     options.m_bDevId = m_bDevId;
     options.m_bHexCheck = m_bHexCheck;
+    options.m_bSkipBlank = m_bSkipBlank;
     options.m_nUserIdNo = m_nUserIdNo;
     options.m_bDeleteRegistry = m_bDeleteRegistry;
     return options;
@@ -73,6 +75,7 @@ CRunnerOptions CKVX3Dlg::Options() const {
     options.m_bComplate = m_bComplate;
     options.m_bSumId = m_bSumId;
     options.m_bHexCheck = m_bHexCheck;
+    options.m_bSkipBlank = m_bSkipBlank;
     return options;
 }
 

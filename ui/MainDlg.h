@@ -50,6 +50,7 @@ public:
     bool m_bSumId = false;              // user ID from the image checksum
     bool m_bDevId = true;               // compare the chip's device ID first
     bool m_bHexCheck = false;           // offer to reload a changed hex file
+    bool m_bSkipBlank = false;          // Program leaves blank rows and EEPROM bytes unwritten
     int m_nUserIdNo = 0;                // carried through unchanged
     bool m_bDeleteRegistry = false;     // delete the settings at exit; this run only
     bool m_bRewriteCalibration = false; // rewrite a chip's calibration; this run only

@@ -109,6 +109,11 @@ TEST(HexReadReport, ConfigurationAndCalibrationTheFileGives) {
     CHexFile none;
     Read("PIC12F675", ":0207FC00FF3F85\n:00000001FF\n", none);
     EXPECT_FALSE(none.ReadReport.CalibrationWordLoaded);
+    // A record that runs over the word from below.
+    CHexFile over;
+    Read("PIC12F675", ":0407FC00FF3F803407\n:00000001FF\n", over);
+    EXPECT_EQ(over.BadRecordCount, 0);
+    EXPECT_TRUE(over.ReadReport.CalibrationWordLoaded);
 }
 
 TEST(HexReadReport, RunsBeyondTheLimitAreCountedButCut) {

@@ -153,6 +153,24 @@ TYPED_TEST(AppOptionsTest, NonZeroFlagsReadTrueAndGoBackAsOne) {
     EXPECT_EQ(value, 1U);
 }
 
+TYPED_TEST(AppOptionsTest, LeavingBlankAreasUnwrittenIsOffUntilChosenAndRemembered) {
+    ISettingsStore& store = *this->m_store;
+    CAppOptions options = LoadAppOptions(this->m_profile);
+    EXPECT_FALSE(options.m_bSkipBlank);
+    ExitSave(this->m_profile, options);
+    uint32_t value = 99;
+    EXPECT_TRUE(store.ReadDword(kBit, "SkipBlank", value));
+    EXPECT_EQ(value, 0U);
+
+    ASSERT_TRUE(store.WriteDword(kBit, "SkipBlank", 7));
+    options = LoadAppOptions(this->m_profile);
+    EXPECT_TRUE(options.m_bSkipBlank);
+    ExitSave(this->m_profile, options);
+    EXPECT_TRUE(store.ReadDword(kBit, "SkipBlank", value));
+    EXPECT_EQ(value, 1U);
+    EXPECT_TRUE(LoadAppOptions(this->m_profile).m_bSkipBlank);
+}
+
 TYPED_TEST(AppOptionsTest, NegativeUserIdNoSurvivesTheRoundTrip) {
     CAppOptions options;
     options.m_bUserId = true;

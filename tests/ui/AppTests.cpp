@@ -113,6 +113,22 @@ TEST(App, LoadsBeforeTheWindowAndSavesAfterItWhateverTheWay) {
     EXPECT_EQ(b.Read("Settings\\Device", "PIC"), "PIC16F874A");
 }
 
+TEST(App, LeavingBlankAreasAloneIsOffUntilChosenAndRemembered) {
+    CAppBench b;
+    b.Run([](CTestWindowHost&, CKVX3Dlg& w) {
+        EXPECT_FALSE(w.m_bSkipBlank) << "the full write until the user chooses";
+        EXPECT_FALSE(w.Options().m_bSkipBlank);
+        w.m_bSkipBlank = true;
+    });
+    EXPECT_EQ(b.ReadInt("SkipBlank"), 1);
+    b.Run([](CTestWindowHost&, CKVX3Dlg& w) {
+        EXPECT_TRUE(w.m_bSkipBlank) << "loaded before the window opened";
+        EXPECT_TRUE(w.Options().m_bSkipBlank) << "and handed to Program";
+        w.m_bSkipBlank = false;
+    });
+    EXPECT_EQ(b.ReadInt("SkipBlank"), 0);
+}
+
 TEST(App, DeletesTheSettingsWhenAskedAndOnlyThen) {
     CAppBench b;
     b.Store.WriteString("Software\\Quorvane\\KVX\\Settings\\Device", "PIC", "old");
