@@ -33,6 +33,6 @@ struct CConfigRiskFinding {
 // of EConfigRisk.
 std::vector<CConfigRiskFinding> FindConfigRisks(const CPicDevice& image);
 
-// A bit's name without the display prefix ("p", "c") and without a leading
+// A bit's name without the display prefix ("p", "c", "z") and without a leading
 // "*" (the data sheets' mark of an active-low bit).
 std::string BareBitName(const std::string& displayName);

@@ -139,13 +139,7 @@ public:
     void Writer(IUsbLink& link) {
         CWriter writer(link);
         if (writer.Poll()) {
-            char version[16];
-            std::snprintf(version, sizeof version, "%08X", writer.Version);
-            m_report.WriterAnswered = true;
-            m_report.Banner = writer.Banner;
-            Add(EDoctorStep::Writer, EDoctorMark::Ok,
-                "the writer answers: " + writer.Banner + " (version " + version + ", " +
-                    std::to_string(writer.ClockMHz) + " MHz clock)");
+            Answered(writer);
             return;
         }
         std::string why = "plug it in";
@@ -155,6 +149,16 @@ public:
             why = "it is attached but does not open: unplug it, wait a moment, and plug it in again";
         }
         Add(EDoctorStep::Writer, EDoctorMark::Problem, "no writer answers: " + why);
+    }
+
+    void Answered(const CWriter& writer) {
+        char version[16];
+        std::snprintf(version, sizeof version, "%08X", writer.Version);
+        m_report.WriterAnswered = true;
+        m_report.Banner = writer.Banner;
+        Add(EDoctorStep::Writer, EDoctorMark::Ok,
+            "the writer answers: " + writer.Banner + " (version " + version + ", " +
+                std::to_string(writer.ClockMHz) + " MHz clock)");
     }
 
     CDoctorReport Take() { return std::move(m_report); }
@@ -207,6 +211,17 @@ CDoctorReport RunConnectionDoctor(IUsbProbe& probe, IUsbLink& link, const CDocto
     doctor.UdevRule();
     doctor.KernelDrivers();
     doctor.Writer(link);
+    return doctor.Take();
+}
+
+CDoctorReport RunConnectionDoctor(IUsbProbe& probe, const CWriter& openWriter, const CDoctorSetup& setup) {
+    CDoctor doctor(probe, setup);
+    doctor.Library();
+    doctor.Devices();
+    doctor.Access();
+    doctor.UdevRule();
+    doctor.KernelDrivers();
+    doctor.Answered(openWriter);
     return doctor.Take();
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class CWriter;
+
 enum class EDoctorMark {
     Ok,
     Note,    // worth knowing, not in the way
@@ -41,6 +43,9 @@ struct CDoctorReport {
 // Looks at the bus through `probe` and opens the writer through `link` as
 // the station would (the first of the identifier pairs that opens).
 CDoctorReport RunConnectionDoctor(IUsbProbe& probe, IUsbLink& link, const CDoctorSetup& setup);
+// The same when the writer is open already (a second open of a claimed
+// writer would fail): it answered with what `openWriter` read of it.
+CDoctorReport RunConnectionDoctor(IUsbProbe& probe, const CWriter& openWriter, const CDoctorSetup& setup);
 
 // The simulated writer as the probe of a bus would see it: one device with
 // the writer's first identifier pair, open to everyone, no kernel driver.

@@ -25,6 +25,7 @@
 #include "image/HexFile.h"
 #include "ops/BackendLink.h"
 #include "ops/CalibrationWatch.h"
+#include "ops/ConnectionDoctor.h"
 #include "ops/Runner.h"
 #include "ops/RunnerFrontEnd.h"
 #include "ops/SafetyNet.h"
@@ -133,6 +134,17 @@ public:
     // Saves the simulated chip to its file. True when there is nothing to
     // save (another backend, no chip file) or the save worked.
     bool SaveSimulatedChip();
+
+    // --- the connection doctor ---
+    // What stands between the user and the writer, one line a step (see
+    // ops/ConnectionDoctor.h): the bus through the libusb probe, or the
+    // simulated bus when the simulator is the backend; the writer through
+    // the station's own backend. A writer the station holds open answers
+    // with what the station read of it. False, with the report left alone,
+    // while an operation or a snapshot runs.
+    bool DiagnoseConnection(CDoctorReport& report);
+    // The same over a probe and places of the caller's.
+    bool DiagnoseConnection(IUsbProbe& probe, const CDoctorSetup& setup, CDoctorReport& report);
 
     // --- device selection ---
     // Loads the named entry of the catalogue into the selected device, shows

@@ -67,7 +67,7 @@ TEST(ConfigRisks, ErasedDefaultsOfBothFamiliesRaiseTheirTraps) {
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[2].Risk, EConfigRisk::ExtendedInstructions);
     EXPECT_EQ(found[2].Bits, (std::vector<std::string>{"XINST=1 (CONFIG4L)"}));
-    // The legend's default keeps the spec's LVD name on the PIC16F873A: the
+    // The catalogue names the PIC16F873A's low-voltage bit LVD, not LVP: the
     // names decide, so that entry raises the watchdog only.
     CDeviceList named;
     Load(named, "PIC16F873A");

@@ -1,6 +1,7 @@
 // The connection doctor over a faked bus: no writer, no permission, a kernel
 // driver attached, two writers; the writer's answer comes from the simulated
 // writer.
+#include "RunnerBench.h"
 #include "common/TempDir.h"
 #include "ops/ConnectionDoctor.h"
 #include "sim/SimWriter.h"
@@ -205,5 +206,52 @@ TEST(ConnectionDoctor, TheSimulatedBusShowsTheSimulatedWriter) {
     EXPECT_TRUE(report.WriterAnswered);
     for (const CDoctorLine& l : report.Lines) {
         EXPECT_EQ(l.Mark, EDoctorMark::Ok) << l.Text;
+    }
+}
+
+TEST(ConnectionDoctor, TheStationAsksItsOwnBackend) {
+    CTempDir dir;
+    CFakeProbe probe;
+    probe.Devices = {Writer(5, "1-4.2")};
+    CRunnerBench bench("PIC16F877A");
+    CDoctorReport report;
+
+    // Not open yet: the doctor opens the writer through the station's link.
+    ASSERT_TRUE(bench.Station.DiagnoseConnection(probe, Udev(dir, true), report));
+    EXPECT_TRUE(report.WriterAnswered);
+    EXPECT_FALSE(report.Banner.empty());
+    const std::string banner = report.Banner;
+    EXPECT_FALSE(bench.Station.Runner().Connected());
+
+    // Open: a second open would be refused, so the station's reading stands.
+    ASSERT_TRUE(bench.Connect());
+    report = {};
+    ASSERT_TRUE(bench.Station.DiagnoseConnection(probe, Udev(dir, true), report));
+    EXPECT_TRUE(report.WriterAnswered);
+    EXPECT_EQ(report.Banner, banner);
+    EXPECT_EQ(bench.Writer.Banner, banner);
+    ASSERT_FALSE(report.Lines.empty());
+    EXPECT_EQ(report.Lines.back().Step, EDoctorStep::Writer);
+
+    // Nothing while an operation runs.
+    bench.Runner.OnRead();
+    ASSERT_TRUE(bench.Runner.IsRunning());
+    report = {};
+    EXPECT_FALSE(bench.Station.DiagnoseConnection(probe, Udev(dir, true), report));
+    EXPECT_TRUE(report.Lines.empty());
+    EXPECT_TRUE(bench.RunUntilIdle());
+}
+
+TEST(ConnectionDoctor, TheSimulatorBackendIsDiagnosedOnItsOwnBus) {
+    CTestFrontEnd front;
+    CStation station{front};
+    ASSERT_TRUE(station.SelectDevice("PIC16F877A"));
+    ASSERT_EQ(station.UseSimulator("", false), EBackendResult::Ok);
+    CDoctorReport report;
+    ASSERT_TRUE(station.DiagnoseConnection(report));
+    EXPECT_TRUE(report.WriterAnswered);
+    for (const CDoctorLine& l : report.Lines) {
+        EXPECT_EQ(l.Mark, EDoctorMark::Ok) << l.Text;
+        EXPECT_EQ(l.Text.find("udev"), std::string::npos) << "no udev on the simulated bus";
     }
 }
