@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 
 namespace {
 
@@ -101,21 +100,5 @@ bool ParseStampCompact(std::string_view text, CStamp& stamp) {
 }
 
 bool ReadSmallFile(const std::string& path, size_t limit, std::string& bytes) {
-    bytes.clear();
-    if (!IsRegularFile(path)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes.append(buffer, static_cast<size_t>(in.gcount()));
-        if (bytes.size() > limit) {
-            bytes.clear();
-            return false;
-        }
-    }
-    return true;
+    return ReadFileLimited(path, limit, bytes) == EReadResult::Read;
 }

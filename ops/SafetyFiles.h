@@ -32,6 +32,6 @@ std::string StampCompact(const CStamp& stamp);
 bool ParseStampText(std::string_view text, CStamp& stamp);
 bool ParseStampCompact(std::string_view text, CStamp& stamp);
 
-// Reads the whole file into `bytes`. False when it cannot be opened, is no
-// regular file, or is larger than `limit` bytes.
+// Reads the whole file into `bytes` through the bounded reader. False when
+// it cannot be opened, is no regular file, or is larger than `limit` bytes.
 bool ReadSmallFile(const std::string& path, size_t limit, std::string& bytes);
