@@ -130,6 +130,7 @@ void CHexFile::ReadRecords(std::istream& in) {
 void CHexFile::ReadRecordsText(std::string_view text) {
     SegmentBase = 0;
     BadRecordCount = 0;
+    ReadReport = CHexReadReport{};
     for (size_t start = 0; start < text.size();) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos) {
@@ -142,6 +143,7 @@ void CHexFile::ReadRecordsText(std::string_view text) {
         }
         ReadLine(line);
     }
+    FinishReport();
     ApplyConfigMasks();
     UpdateChecksum();
 }
@@ -183,6 +185,9 @@ void CHexFile::ApplyDecodedRecord(const uint8_t* bytes, size_t n) {
     const uint32_t type = byte(3);
     switch (type) {
     case 0: {
+        // The bytes and the checksum the count promises; what is missing
+        // reads as zeros.
+        NoteDataRecord(count, n < count + 5);
         uint8_t data[255];
         for (uint32_t i = 0; i < count; ++i) {
             data[i] = static_cast<uint8_t>(byte(4 + i));
@@ -190,6 +195,9 @@ void CHexFile::ApplyDecodedRecord(const uint8_t* bytes, size_t n) {
         ApplyData(SegmentBase + address, data, count);
         break;
     }
+    case 1:
+        ReadReport.EndRecord = true;
+        break;
     case 2:
         SegmentBase = word(4) * 16;
         break;
@@ -210,6 +218,7 @@ void CHexFile::ParseHexLine(const std::string& line) {
     const uint32_t type = ParseHexNumber(Field(line, 7, 2));
     switch (type) {
     case 0: {
+        NoteDataRecord(count, line.size() < 11 + 2 * static_cast<size_t>(count));
         uint8_t data[255];
         for (uint32_t i = 0; i < count && i < sizeof data; ++i) {
             data[i] = static_cast<uint8_t>(ParseHexNumber(Field(line, 9 + 2 * i, 2)));
@@ -217,6 +226,9 @@ void CHexFile::ParseHexLine(const std::string& line) {
         ApplyData(SegmentBase + address, data, std::min<uint32_t>(count, sizeof data));
         break;
     }
+    case 1:
+        ReadReport.EndRecord = true;
+        break;
     case 2:
         SegmentBase = ParseHexNumber(Field(line, 9, 4)) * 16;
         break;
@@ -236,12 +248,21 @@ void CHexFile::ApplyData(uint32_t start, const uint8_t* data, uint32_t count) {
     const bool core = CoreWidth == kCorePic18 || CoreWidth == kCoreMidRange;
     if (core && static_cast<uint64_t>(start) + count <= programEnd) {
         std::copy(data, data + count, ProgramData.begin() + start);
+        // Inside the device; only the calibration word is worth noting.
+        const uint64_t cal = 2ULL * static_cast<uint32_t>(CalAddress);
+        if (count > 0 && CoreWidth == kCoreMidRange && CalFlag != 0 && CalAddress > 0 && start < cal + 2 &&
+            cal < static_cast<uint64_t>(start) + count) {
+            ReadReport.CalibrationWordLoaded = true;
+        }
         return;
     }
     {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t value = data[i];
             const uint32_t a = start + i;
+            if (!NoteDataByte(a, value)) {
+                NoteOutsideByte(a);
+            }
             if (CoreWidth == kCorePic18) {
                 if (a < ProgramSize && a < ProgramData.size()) {
                     ProgramData[a] = static_cast<uint8_t>(value);
@@ -274,6 +295,100 @@ void CHexFile::ApplyData(uint32_t start, const uint8_t* data, uint32_t count) {
             }
         }
     }
+}
+
+void CHexFile::NoteDataRecord(uint32_t count, bool cutShort) {
+    if (count > 0) {
+        ++ReadReport.DataRecords;
+        if (cutShort) {
+            ++ReadReport.ShortRecords;
+        }
+    }
+}
+
+// The regions follow the stores above, with two differences that make the
+// count say what reaches a chip: bytes the address map takes in but never
+// writes as data of their own (the odd EEPROM bytes, the high bytes of the
+// mid-range IDs, the reserved words 0x2004-0x2006 that our own export fills
+// with zeros) are inside, and configuration words the device does not have
+// are outside although the image keeps them, unless they are zero: the
+// padding that our export (like other tools) writes after the last word of
+// its configuration record.
+bool CHexFile::NoteDataByte(uint32_t a, uint32_t value) {
+    const int words = ConfigWordCount();
+    if (CoreWidth == kCorePic18) {
+        if (a < std::min<size_t>(ProgramSize, ProgramData.size())) {
+            return true;
+        }
+        if (a >= 0xF00000 && a - 0xF00000 < std::min<size_t>(EepromSize, EepromData.size())) {
+            return true;
+        }
+        if (a >= 0x200000 && a <= 0x200007) {
+            ReadReport.UserIdLoaded = true;
+            return true;
+        }
+        if (a >= 0x300000 && a <= 0x30000D) {
+            if (a - 0x300000 >= static_cast<uint32_t>(words)) {
+                return value == 0;
+            }
+            ReadReport.ConfigWordsLoaded |= 1U << (a - 0x300000);
+            return true;
+        }
+        return false;
+    }
+    if (CoreWidth != kCoreMidRange) {
+        return false;
+    }
+    if (a < std::min<size_t>(2ULL * ProgramSize, ProgramData.size())) {
+        if (CalFlag != 0 && CalAddress > 0 && a / 2 == static_cast<uint32_t>(CalAddress)) {
+            ReadReport.CalibrationWordLoaded = true;
+        }
+        return true;
+    }
+    if (a >= 0x4000 && a <= 0x4007) {
+        ReadReport.UserIdLoaded = true;
+        return true;
+    }
+    if (a >= 0x4008 && a <= 0x400D) {
+        return true;
+    }
+    if (a >= 0x400E && a <= 0x401F) {
+        const uint32_t k = (a - 0x400E) / 2;
+        if (k >= static_cast<uint32_t>(std::min(words, 6))) {
+            return value == 0;
+        }
+        ReadReport.ConfigWordsLoaded |= 1U << k;
+        return true;
+    }
+    return a >= 0x4200 && (a - 0x4200) / 2 < std::min<size_t>(EepromSize, EepromData.size());
+}
+
+void CHexFile::NoteOutsideByte(uint32_t a) {
+    CHexReadReport& r = ReadReport;
+    ++r.OutsideBytes;
+    if (!r.OutsideRuns.empty() && r.OutsideRuns.back().Last != UINT32_MAX &&
+        r.OutsideRuns.back().Last + 1 == a) {
+        r.OutsideRuns.back().Last = a;
+    } else if (r.OutsideRuns.size() < CHexReadReport::kMaxOutsideRuns) {
+        r.OutsideRuns.push_back({a, a});
+    } else {
+        r.OutsideRunsCut = true;
+    }
+}
+
+void CHexFile::FinishReport() {
+    std::vector<CHexAddressRun>& runs = ReadReport.OutsideRuns;
+    std::sort(runs.begin(), runs.end(),
+              [](const CHexAddressRun& x, const CHexAddressRun& y) { return x.First < y.First; });
+    std::vector<CHexAddressRun> merged;
+    for (const CHexAddressRun& run : runs) {
+        if (!merged.empty() && (merged.back().Last == UINT32_MAX || run.First <= merged.back().Last + 1)) {
+            merged.back().Last = std::max(merged.back().Last, run.Last);
+        } else {
+            merged.push_back(run);
+        }
+    }
+    runs = std::move(merged);
 }
 
 void CHexFile::ApplyConfigMasks() {

@@ -24,8 +24,11 @@
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
 #include "ops/BackendLink.h"
+#include "ops/CalibrationWatch.h"
+#include "ops/ConnectionDoctor.h"
 #include "ops/Runner.h"
 #include "ops/RunnerFrontEnd.h"
+#include "ops/SafetyNet.h"
 #include "settings/RecentFiles.h"
 #include "writer/Writer.h"
 
@@ -98,6 +101,10 @@ public:
     const CWriter& Writer() const { return m_writer; }
     CRunner& Runner() { return m_runner; }
     const CRunner& Runner() const { return m_runner; }
+    // Snapshots, the calibration vault and the calibration commands; dormant
+    // until given a folder (see ops/SafetyNet.h).
+    CSafetyNet& SafetyNet() { return m_net; }
+    const CSafetyNet& SafetyNet() const { return m_net; }
 
     // --- the writer's backend ---
     // Each replaces the backend; refused (Busy) while a writer is open
@@ -127,6 +134,17 @@ public:
     // Saves the simulated chip to its file. True when there is nothing to
     // save (another backend, no chip file) or the save worked.
     bool SaveSimulatedChip();
+
+    // --- the connection doctor ---
+    // What stands between the user and the writer, one line a step (see
+    // ops/ConnectionDoctor.h): the bus through the libusb probe, or the
+    // simulated bus when the simulator is the backend; the writer through
+    // the station's own backend. A writer the station holds open answers
+    // with what the station read of it. False, with the report left alone,
+    // while an operation or a snapshot runs.
+    bool DiagnoseConnection(CDoctorReport& report);
+    // The same over a probe and places of the caller's.
+    bool DiagnoseConnection(IUsbProbe& probe, const CDoctorSetup& setup, CDoctorReport& report);
 
     // --- device selection ---
     // Loads the named entry of the catalogue into the selected device, shows
@@ -196,7 +214,9 @@ private:
     // from there into the writer, and the displays refreshed.
     void CarryFileImage();
     bool ReloadChangedFile();
-    bool MayChangeImages() const { return !m_runner.IsRunning(); }
+    // A snapshot's read counts as running: its completion reads the writer
+    // with the selected device's parameters.
+    bool MayChangeImages() const { return !m_runner.IsRunning() && !m_net.SnapshotRunning(); }
     // The backend behind the link is about to change.
     bool MayChangeBackend() const;
     void DropOwnedBackend();
@@ -220,5 +240,9 @@ private:
     CDeviceList m_device;
     CHexFile m_file;
     CWriter m_writer;
+    // The runner talks to the front end through the watch, which tells the
+    // net of every calibration read.
+    CCalibrationWatch m_watch;
     CRunner m_runner;
+    CSafetyNet m_net;
 };

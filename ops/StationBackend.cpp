@@ -1,17 +1,19 @@
 // The choice of the writer's backend: libusb, the simulated writer with a
 // chip of the selected device type (or one kept in a file), or a link the
-// caller brings.
+// caller brings; and the connection doctor over it.
 #include "ops/Station.h"
 
 #include "platform/Platform.h"
 #include "sim/SimChips.h"
 #include "sim/SimWriter.h"
 #include "writer/usb_link/LibUsbLink.h"
+#include "writer/usb_link/LibUsbProbe.h"
 
 #include <filesystem>
 
 bool CStation::MayChangeBackend() const {
-    return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread();
+    return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread() &&
+           !m_net.SnapshotRunning();
 }
 
 std::string SimChipFileName(const std::string& deviceName) {
@@ -137,4 +139,29 @@ bool CStation::SaveSimulatedChip() {
         return true;
     }
     return m_pSim->Chip()->SaveToFile(m_simChipFile);
+}
+
+bool CStation::DiagnoseConnection(IUsbProbe& probe, const CDoctorSetup& setup, CDoctorReport& report) {
+    if (m_runner.IsRunning() || m_runner.HasWorkerThread() || m_net.IsRunning()) {
+        return false;
+    }
+    // An open writer is claimed: the doctor's own open would be refused.
+    report = m_link.HasOpenDevice() ? RunConnectionDoctor(probe, m_writer, setup)
+                                    : RunConnectionDoctor(probe, m_link, setup);
+    return true;
+}
+
+bool CStation::DiagnoseConnection(CDoctorReport& report) {
+    CDoctorSetup setup;
+    if (m_backend == EWriterBackend::Simulated) {
+        // The simulated writer stands on a bus of its own: no udev there.
+        setup.UdevFolders.clear();
+        const std::unique_ptr<IUsbProbe> probe = MakeSimulatedBusProbe();
+        return DiagnoseConnection(*probe, setup, report);
+    }
+#ifndef __linux__
+    setup.UdevFolders.clear();
+#endif
+    CLibUsbProbe probe;
+    return DiagnoseConnection(probe, setup, report);
 }

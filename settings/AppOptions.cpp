@@ -49,6 +49,16 @@ void SaveAppOptions(CProfile& profile, const CAppOptions& options) {
     WriteFlag(profile, "SkipBlank", options.m_bSkipBlank);
 }
 
+CSafetyOptions LoadSafetyOptions(const CProfile& profile) {
+    CSafetyOptions options;
+    options.m_bSnapshot = profile.GetProfileInt(kSafetySection, "Snapshot", 0U) != 0;
+    return options;
+}
+
+void SaveSafetyOptions(CProfile& profile, const CSafetyOptions& options) {
+    profile.WriteProfileInt(kSafetySection, "Snapshot", options.m_bSnapshot ? 1U : 0U);
+}
+
 void DeleteAppSettings(CProfile& profile) {
     ISettingsStore& store = profile.Store();
     DeleteProgramKey(store, profile.Company(), profile.AppName());
