@@ -22,9 +22,8 @@ if ! command -v clang++ >/dev/null || ! dpkg-query -W libclang-rt-14-dev >/dev/n
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends clang libclang-rt-14-dev
 fi
-# KVX3_FUZZ_BUILD names a tree that is already configured for fuzzing (the
-# asan preset is: CI builds its tests and the targets once, in Debug); by
-# default an optimised tree of its own, which runs more inputs a second.
+# KVX3_FUZZ_BUILD names a tree that is already configured for fuzzing; by
+# default an optimised tree of its own.
 build="${KVX3_FUZZ_BUILD:-build/fuzz}"
 if [ -z "${KVX3_FUZZ_BUILD:-}" ]; then
     cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -13,7 +13,7 @@ packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libcli11-de
 # (scripts/gui-smoke.sh) with a font for its Japanese texts.
 packages+=(desktop-file-utils appstream man-db dpkg-dev file imagemagick xvfb xauth xdotool x11-utils)
 # The source checks (scripts/check-source.sh, scripts/tidy.sh), the
-# sanitizer and fuzzing build with clang (preset asan, scripts/fuzz.sh) and
+# fuzzing build with clang (scripts/fuzz.sh) and
 # the benchmark suite (scripts/bench.sh).
 packages+=(clang-format clang-tidy clang libclang-rt-14-dev libbenchmark-dev)
 missing=()
