@@ -3,8 +3,9 @@
 // run-under-x.sh). The bus is a private one built with umockdev; the writer
 // on it hands every bulk packet to the simulated writer firmware with a
 // PIC16F877A in its socket. The window finds the writer when it is plugged
-// in, programs the chip from a hex file chosen through the file dialog,
-// shows the writer gone when it is unplugged, and finds it again.
+// in; a Program from a hex file chosen through the file dialog loses it in
+// the middle and says so; the next Program leaves the file in the chip; the
+// window shows the writer gone when it is unplugged, and finds it again.
 #include "QtTestSupport.h"
 #include "QtUserRunner.h"
 
@@ -12,6 +13,7 @@
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
 #include "ops/Station.h"
+#include "ops/Strings.h"
 #include "settings/UserStore.h"
 #include "sim/SimChips.h"
 #include "tests/usb/ChipCompare.h"
@@ -46,6 +48,9 @@ constexpr unsigned kTransferTimeoutMs = 150;
 // PIC16F877A is some thousands of exchanges of well under a millisecond.
 constexpr int kEventTimeoutMs = 5000;
 constexpr int kOperationTimeoutMs = 60000;
+// Where the first Program loses its writer: past the device ID check, in
+// the middle of the erase and write (a whole Program is some 2900 packets).
+constexpr uint64_t kCutAtPacket = 300;
 
 QString SourcePath(const char* relative) {
     return QStringLiteral(KVX3_SOURCE_DIR "/") + QString::fromLatin1(relative);
@@ -149,19 +154,42 @@ void CUsbWindowTest::ProgramsTheChipOfAWriterPluggedInWhileTheWindowIsOpen() {
         m_fileAnswer = fixture;
         QTest::mouseClick(Button(host, kIdcFileOpen), Qt::LeftButton);
         QCOMPARE(LabelText(host, kIdcStatus), QStringLiteral("Load Hex File"));
+        const auto chipDifferences = [&] {
+            return QString::fromStdString(
+                device.Inspect([&](CSimWriter& sim) { return ChipDifferences(*sim.Chip(), image); }));
+        };
 
-        const uint64_t packetsBefore = device.Packets();
+        // The cable goes in the middle of a Program: the window shows the
+        // writer gone, and once it is back says that it was lost, once,
+        // with the program cut off and nothing claimed.
+        device.UnplugAtPacket(device.Packets() + kCutAtPacket);
+        QTest::mouseClick(Button(host, kIdcProgram), Qt::LeftButton);
+        QVERIFY(window.Station().Runner().IsRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Station().Runner().Connected(), kOperationTimeoutMs);
+        QVERIFY(!device.Attached());
+        QCOMPARE(LabelText(host, kIdcStatus), QStringLiteral("KVX Non Conect"));
+        QCOMPARE(LabelText(host, kIdcWriterLabel), QStringLiteral("Disconect Writer"));
+        bus.Plug(device);
+        QTRY_VERIFY_WITH_TIMEOUT(window.Station().Runner().Connected(), kEventTimeoutMs);
+        QVERIFY(
+            QTest::qWaitFor([&window] { return !window.Station().Runner().IsRunning(); }, kEventTimeoutMs));
+        QCOMPARE(m_boxes, QStringList{QString::fromUtf8(kMsgWriterLost)});
+        QVERIFY(user.ChildDialogs.empty());
+        QVERIFY(!chipDifferences().isEmpty());
+        m_boxes.clear();
+
+        // A whole Program: erased, written, read back and compared without
+        // a word, and the chip holds the file.
         QTest::mouseClick(Button(host, kIdcProgram), Qt::LeftButton);
         QVERIFY(window.Station().Runner().IsRunning());
         QVERIFY(QTest::qWaitFor([&window] { return !window.Station().Runner().IsRunning(); },
                                 kOperationTimeoutMs));
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join(QLatin1Char('\n'))));
+        QVERIFY2(user.ChildDialogs.empty(), "no verify error report");
         QCOMPARE(LabelText(host, kIdcStatus), QStringLiteral("Program / EEPROM Verify"));
         QVERIFY(Button(host, kIdcProgram)->isEnabled());
-        QVERIFY2(device.Packets() > packetsBefore + 100, "the program went over the bus");
-        QCOMPARE(QString::fromStdString(
-                     device.Inspect([&](CSimWriter& sim) { return ChipDifferences(*sim.Chip(), image); })),
-                 QString());
+        QVERIFY2(device.Packets() > kCutAtPacket, "the program went over the bus");
+        QCOMPARE(chipDifferences(), QString());
 
         // Unplugged while idle: noticed at a tick, shown as gone, and the
         // commands wait for a writer.
@@ -197,7 +225,7 @@ void CUsbWindowTest::ProgramsTheChipOfAWriterPluggedInWhileTheWindowIsOpen() {
     QVERIFY2(user.ChildDialogs.empty(), "no dialog over the window");
     QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join(QLatin1Char('\n'))));
     const CUsbdevfsCounters counters = device.Counters();
-    QCOMPARE(counters.Opens, uint64_t{2});
+    QCOMPARE(counters.Opens, uint64_t{3});
     QCOMPARE(counters.RefusedSubmits + counters.UnknownRequests, uint64_t{0});
 
     // The program saved its settings with the device on the way out.
