@@ -50,7 +50,7 @@ void CKVX3App::ChooseBackend(CKVX3Dlg& window) const {
         }
         return;
     }
-    (void)station.UseLibUsb();
+    (void)station.UseLibUsb(m_setup.UsbTransferTimeoutMs);
 }
 
 std::string DefaultDataBase() {

@@ -110,7 +110,9 @@ public:
     // Each replaces the backend; refused (Busy) while a writer is open
     // through the current one or an operation runs. The writer is opened by
     // the next poll (the runner's timer tick).
-    EBackendResult UseLibUsb();
+    // The writer on the USB bus; its transfers give up after
+    // transferTimeoutMs, or after the link's own time-out when it is 0.
+    EBackendResult UseLibUsb(unsigned transferTimeoutMs = 0);
     // The simulated writer. With a chip file that exists, the chip saved in
     // it; otherwise a blank chip of the selected device type, kept in the file
     // by SaveSimulatedChip when one is named. Strict timing makes the chip

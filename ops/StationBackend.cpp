@@ -39,12 +39,13 @@ void CStation::DropOwnedBackend() {
     m_backend = EWriterBackend::None;
 }
 
-EBackendResult CStation::UseLibUsb() {
+EBackendResult CStation::UseLibUsb(unsigned transferTimeoutMs) {
     if (!MayChangeBackend()) {
         return EBackendResult::Busy;
     }
     DropOwnedBackend();
-    m_pOwnedBackend = std::make_unique<CLibUsbLink>();
+    m_pOwnedBackend = transferTimeoutMs == 0 ? std::make_unique<CLibUsbLink>()
+                                             : std::make_unique<CLibUsbLink>(transferTimeoutMs);
     (void)m_link.SetBackend(m_pOwnedBackend.get());
     m_backend = EWriterBackend::LibUsb;
     return EBackendResult::Ok;

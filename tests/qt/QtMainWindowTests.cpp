@@ -5,6 +5,7 @@
 // looked at; a cell toggled and its colour read from its palette; the window
 // closed and started again to verify the same chip.
 #include "QtTestSupport.h"
+#include "QtUserRunner.h"
 
 #include "GatedLink.h"
 #include "app/QtProgram.h"
@@ -40,45 +41,6 @@ constexpr int kOperationTimeoutMs = 120000;
 QString Fixture() {
     return QStringLiteral(KVX3_SOURCE_DIR "/tests/fixtures/blink16f877a.hex");
 }
-
-// Runs the window in the Qt host, shown, and lets the test be the user.
-// Whatever modal dialog the window opens over itself is noted and closed,
-// so that a surprise cannot hang the test.
-class CUserRunner : public IMainWindowRunner {
-public:
-    using User = std::function<void(CQtWindowHost& host, CKVX3Dlg& window)>;
-    explicit CUserRunner(User user) : m_user(std::move(user)) {}
-
-    int RunModal(CKVX3Dlg& window) override {
-        CQtWindowHost host(window);
-        QTimer guard;
-        QObject::connect(&guard, &QTimer::timeout, [this, &host] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* dialog = dynamic_cast<CQtWindowHost*>(modal); dialog != nullptr && dialog != &host) {
-                ChildDialogs.push_back(dialog->DialogLayout().Id);
-                dialog->close();
-            }
-        });
-        guard.start(50);
-        host.AttachLogic();
-        host.show();
-        if (QTest::qWaitForWindowExposed(&host)) {
-            m_user(host, window);
-        }
-        if (!host.Ended()) {
-            QTest::keyClick(&host, Qt::Key_Escape);
-        }
-        Closed = host.Ended();
-        host.Detach();
-        return host.Result();
-    }
-
-    std::vector<int> ChildDialogs;
-    bool Closed = false;
-
-private:
-    User m_user;
-};
 
 struct CShownBox {
     QString Text;
