@@ -34,6 +34,9 @@ struct CAppSetup {
     std::string SimChipFolder;
     // The device catalogue; empty for the one beside the executable.
     std::string DeviceListPath;
+    // Where the snapshots and the calibration vault live; empty for
+    // DefaultSafetyFolder().
+    std::string SafetyFolder;
 };
 
 // What the toolkit does for the application.
