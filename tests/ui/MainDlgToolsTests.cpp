@@ -264,3 +264,43 @@ TEST(ToolsReports, LongReportsAreCutWithAFinalEllipsis) {
     EXPECT_EQ(JoinReport({}, 3), "");
     EXPECT_EQ(HexText(0x3F, 4), "003F");
 }
+
+TEST(MainWindowTools, ProtectedChipGivesNoSnapshotButProgramGoesOn) {
+    CToolsBench b;
+    ASSERT_TRUE(b.Connect());
+    ASSERT_TRUE(b.Host.ChooseMenu(kIdmSnapshotBeforeWrite));
+    ASSERT_TRUE(b.MidChip()->Poke(EMidRegion::Config, 0, 0x1FFF)); // code protection on
+    const std::string path = b.WriteHex("a.hex", "PIC16F873A", [](CPicDevice& d) { SetWord(d, 0, 0x2805); });
+    ASSERT_TRUE(b.OpenFile(path));
+    ASSERT_TRUE(b.Host.Click(kIdcProgram));
+    ASSERT_TRUE(RunNetToEnd(b));
+    ASSERT_EQ(b.Script.Messages.size(), 1u);
+    EXPECT_EQ(b.Script.Messages[0].Icon, EMsgIcon::Exclamation);
+    EXPECT_TRUE(Contains(b.Script.Messages[0].Text, "コードプロテクト")) << b.Script.Messages[0].Text;
+    EXPECT_TRUE(ListSnapshots(b.Snapshots()).empty());
+    EXPECT_EQ(b.MidChip()->Peek(EMidRegion::Program, 0), 0x2805);
+}
+
+TEST(MainWindowTools, CancelDuringTheSnapshotStopsItAndTheChipIsNotTouched) {
+    CToolsBench b;
+    ASSERT_TRUE(b.Connect());
+    ASSERT_TRUE(b.Host.ChooseMenu(kIdmSnapshotBeforeWrite));
+    b.MidChip()->Poke(EMidRegion::Program, 0, 0x1234);
+    const std::string path = b.WriteHex("a.hex", "PIC16F873A", [](CPicDevice& d) { SetWord(d, 0, 0x2805); });
+    ASSERT_TRUE(b.OpenFile(path));
+    b.Link.PauseAtPacket(20);
+    ASSERT_TRUE(b.Host.Click(kIdcProgram));
+    ASSERT_TRUE(b.Link.WaitUntilPaused());
+    EXPECT_FALSE(b.Host.Enabled(kIdcProgram)) << "the snapshot's read holds the commands";
+    b.Host.PressEscape();
+    EXPECT_FALSE(b.Host.Ended()) << "a stop request, not a close";
+    b.Link.Resume();
+    ASSERT_TRUE(RunNetToEnd(b));
+    EXPECT_FALSE(b.Host.Ended());
+    EXPECT_TRUE(b.Host.Enabled(kIdcProgram));
+    EXPECT_EQ(b.MidChip()->Peek(EMidRegion::Program, 0), 0x1234) << "Program did not run";
+    EXPECT_TRUE(ListSnapshots(b.Snapshots()).empty());
+    ASSERT_FALSE(b.Script.Messages.empty());
+    EXPECT_TRUE(Contains(b.Script.Messages.back().Text, "チップには何もしていません"))
+        << b.Script.Messages.back().Text;
+}
