@@ -127,7 +127,13 @@ void CKVX3Dlg::OnRollback() {
         (void)Show(SnapshotCheckText(newest, check, device), EMsgIcon::Exclamation, EMsgButtons::Ok);
         return;
     }
-    if (!m_station.ApplyHexFile(newest.Path)) {
+    // The chip goes back as it was, its user ID included: SUM_ID would put
+    // the image's checksum there instead.
+    const bool sumId = m_bSumId;
+    m_bSumId = false;
+    const bool loaded = m_station.ApplyHexFile(newest.Path);
+    m_bSumId = sumId;
+    if (!loaded) {
         (void)Show(SnapshotCheckText(newest, ESnapshotCheck::Unreadable, device), EMsgIcon::Exclamation,
                    EMsgButtons::Ok);
         return;

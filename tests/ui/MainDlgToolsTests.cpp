@@ -304,3 +304,25 @@ TEST(MainWindowTools, CancelDuringTheSnapshotStopsItAndTheChipIsNotTouched) {
     EXPECT_TRUE(Contains(b.Script.Messages.back().Text, "チップには何もしていません"))
         << b.Script.Messages.back().Text;
 }
+
+TEST(MainWindowTools, RollbackRestoresTheUserIdEvenWithSumIdOn) {
+    CToolsBench b;
+    ASSERT_TRUE(b.Connect());
+    ASSERT_TRUE(b.Host.ChooseMenu(kIdmSnapshotBeforeWrite));
+    ASSERT_TRUE(b.MidChip()->Poke(EMidRegion::UserId, 0, 0x5));
+    ASSERT_TRUE(b.MidChip()->Poke(EMidRegion::UserId, 3, 0xA));
+    const std::string path = b.WriteHex("a.hex", "PIC16F873A", [](CPicDevice& d) { SetWord(d, 0, 0x2805); });
+    ASSERT_TRUE(b.OpenFile(path));
+    ASSERT_TRUE(b.Host.Click(kIdcProgram));
+    ASSERT_TRUE(RunNetToEnd(b));
+    ASSERT_EQ(ListSnapshots(b.Snapshots()).size(), 1u);
+
+    ASSERT_TRUE(b.Host.ChooseMenu(kIdmSumId));
+    b.Script.QueueMessageAnswer(EMsgResult::Yes);
+    ASSERT_TRUE(b.Host.ChooseMenu(kIdmRollback));
+    ASSERT_TRUE(RunNetToEnd(b));
+    EXPECT_EQ(b.MidChip()->Peek(EMidRegion::UserId, 0) & 0xF, 0x5);
+    EXPECT_EQ(b.MidChip()->Peek(EMidRegion::UserId, 3) & 0xF, 0xA);
+    EXPECT_EQ(b.MidChip()->Peek(EMidRegion::Program, 0), 0x3FFF);
+    EXPECT_TRUE(b.Host.MenuItemChecked(kIdmSumId)) << "the option itself stays on";
+}
