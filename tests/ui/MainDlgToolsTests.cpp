@@ -90,6 +90,7 @@ TEST(MainWindowTools, DiffShowsTheChipAgainstTheImageBeforeAndAfterAnErase) {
         SetWord(d, 0, 0x2805);
         SetWord(d, 1, 0x0123);
         d.EepromData[3] = 0x5A;
+        d.Config[0] = 0x3FFF & ~0x0003u; // FOSC 00
     });
     ASSERT_TRUE(b.OpenFile(path));
     ASSERT_TRUE(b.Connect());
@@ -116,6 +117,8 @@ TEST(MainWindowTools, DiffShowsTheChipAgainstTheImageBeforeAndAfterAnErase) {
     EXPECT_TRUE(Contains(text, "Program: 2 箇所が違います (1 範囲)")) << text;
     EXPECT_TRUE(Contains(text, "0000-0001")) << text;
     EXPECT_TRUE(Contains(text, "EEPROM: 1 箇所が違います")) << text;
+    EXPECT_TRUE(Contains(text, "FOSC1: チップ 1 / ファイル 0")) << text;
+    EXPECT_TRUE(Contains(text, "FOSC0: チップ 1 / ファイル 0")) << text;
     EXPECT_TRUE(Contains(text, "チップはデータと違います。")) << text;
     // The read went aside: the window's image is still the file's.
     EXPECT_EQ(b.Device().ProgramWord(0), 0x2805u);
