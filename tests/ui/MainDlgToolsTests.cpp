@@ -329,3 +329,18 @@ TEST(MainWindowTools, RollbackRestoresTheUserIdEvenWithSumIdOn) {
     EXPECT_EQ(b.MidChip()->Peek(EMidRegion::Program, 0), 0x3FFF);
     EXPECT_TRUE(b.Host.MenuItemChecked(kIdmSumId)) << "the option itself stays on";
 }
+
+TEST(MainWindowTools, WithoutASafetyFolderTheSnapshotOptionLeavesTheChipAlone) {
+    CMainWindowBench b; // the net is given no folder
+    ASSERT_TRUE(b.Connect());
+    ASSERT_TRUE(b.Host.ChooseMenu(kIdmSnapshotBeforeWrite));
+    ASSERT_TRUE(b.MidChip()->Poke(EMidRegion::Program, 0, 0x1234));
+    ASSERT_TRUE(b.Host.Click(kIdcErase));
+    ASSERT_TRUE(RunNetToEnd(b));
+    ASSERT_EQ(b.Script.Messages.size(), 1u);
+    EXPECT_TRUE(Contains(b.Script.Messages[0].Text, "保存先がありません")) << b.Script.Messages[0].Text;
+    EXPECT_TRUE(Contains(b.Script.Messages[0].Text, "チップには何もしていません"))
+        << b.Script.Messages[0].Text;
+    EXPECT_EQ(b.MidChip()->Peek(EMidRegion::Program, 0), 0x1234);
+    EXPECT_TRUE(b.Host.Enabled(kIdcErase));
+}
