@@ -1,5 +1,6 @@
 #include "app/KVX3App.h"
 
+#include "ops/SafetyFiles.h"
 #include "platform/Platform.h"
 #include "settings/AppOptions.h"
 #include "settings/Profile.h"
@@ -25,6 +26,8 @@ bool CKVX3App::InitInstance(IMainWindowRunner& runner) {
         window.Station().Device().ListPath = m_setup.DeviceListPath;
     }
     window.LoadOptions(LoadAppOptions(*m_pProfile));
+    window.Station().SafetyNet().SetFolder(m_setup.SafetyFolder.empty() ? DefaultSafetyFolder()
+                                                                        : m_setup.SafetyFolder);
     ChooseBackend(window);
 
     (void)runner.RunModal(window); // OK, Cancel or the close box alike

@@ -38,6 +38,9 @@ struct CAppSetup {
     // Runs against an emulated writer keep it short, since libusb polls
     // without pause while it waits there.
     unsigned UsbTransferTimeoutMs = 0;
+    // Where the snapshots and the calibration vault live; empty for
+    // DefaultSafetyFolder().
+    std::string SafetyFolder;
 };
 
 // What the toolkit does for the application.

@@ -90,6 +90,13 @@ bool CSafetyNet::StartRead(EGuardedCommand command, bool aside) {
     return true;
 }
 
+bool CSafetyNet::OnCancel() {
+    if (m_bSnapshotRunning) {
+        return m_pSnapshotRunner->OnCancel();
+    }
+    return m_runner.OnCancel();
+}
+
 void CSafetyNet::OnTimer() {
     if (m_bSnapshotRunning) {
         m_pSnapshotRunner->OnTimer();

@@ -141,6 +141,10 @@ public:
     // the station's images or displays. Needs no safety folder. False when
     // nothing started (no writer, something runs, the read was refused).
     bool ReadChipAside();
+    // Cancel, Escape or the close box, as the runner's OnCancel: while the
+    // snapshot's read runs it is the read that is asked to stop (the command
+    // after it then does not run). True when the window may close.
+    bool OnCancel();
     // The timer tick: the snapshot's read while it runs, then the runner.
     void OnTimer();
     bool SnapshotRunning() const { return m_bSnapshotRunning; }

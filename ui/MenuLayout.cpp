@@ -36,10 +36,23 @@ constexpr CMenuItemDef kReadItems[] = {
     {kIdmReadConfig, "ConfigBit(&C)"},
 };
 
+// After the original menus, so that none of theirs moves.
+constexpr CMenuItemDef kToolsItems[] = {
+    {kIdmPreflight, "書き込み前チェック..."},
+    {kIdmDiffChip, "チップとファイルの差分..."},
+    {0, ""},
+    {kIdmSnapshotBeforeWrite, "書き込み前にスナップショットを取る", true},
+    {kIdmRollback, "スナップショットから戻す..."},
+    {0, ""},
+    {kIdmCalibrationValues, "キャリブレーション値..."},
+    {kIdmDoctor, "接続診断..."},
+};
+
 constexpr CMenuPopupDef kMainPopups[] = {
     {"ファイル(&F)", kFileItems},
     {"設定(&O)", kSettingsItems},
     {"読み込み(&R)", kReadItems},
+    {"ツール(&T)", kToolsItems},
 };
 
 } // namespace

@@ -47,6 +47,7 @@ struct CAppBench {
         CAppSetup setup;
         setup.Backend = backend;
         setup.SimChipFolder = Dir.File("chips");
+        setup.SafetyFolder = Dir.File("safety");
         setup.DeviceListPath = ShippedCatalogue();
         return setup;
     }
