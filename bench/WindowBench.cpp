@@ -1,14 +1,15 @@
 // kvx3_window_bench: the window's start-up time to its first painted frame,
 // its CPU use while idle and its resident memory, on Qt's offscreen platform.
 //
-// Without --backend it runs itself once per backend, each in a fresh process
-// (so that start-up and memory are those of a program just started), and
-// prints a Markdown table: one row with the writer on the USB bus (no writer
-// attached) and one with the simulated writer. With --backend it runs the
-// window once, as the window programs do (QApplication, the program's
-// settings on it, the application object with its settings store and data
-// folder), but with a settings folder and a data folder of its own that are
-// removed at the end, and prints that backend's row.
+// Without --window it runs itself once for each kind, each in a fresh
+// process (so that start-up and memory are those of a program just started),
+// and prints a Markdown table: one row with the writer on the USB bus (no
+// writer attached), one with the simulated writer, and for comparison one of
+// Qt alone: an empty dialog with a timer at the window's period. With
+// --window it runs one of them and prints its row. The window runs as the
+// window programs run it (QApplication, the program's settings on it, the
+// application object with its settings store and data folder), but with a
+// settings folder and a data folder of its own, removed at the end.
 //
 // The first frame is the end of the first paint of the main window: the
 // paint events of one frame are delivered together, so a zero timer queued
@@ -18,13 +19,14 @@
 // /proc/self/status, and the window is closed as the user closes it.
 //
 // Usage: kvx3_window_bench [--idle-seconds S] [--settle-seconds S]
-//        [--backend libusb|sim]
+//        [--window libusb|sim|bare]
 #include "WindowFigures.h"
 #include "app/QtProgram.h"
 #include "settings/Profile.h"
-#include "ui/qt/QtWindowHost.h"
+#include "ui/MainDlg.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 #include <QPointer>
 #include <QTimer>
@@ -109,9 +111,9 @@ protected:
     bool eventFilter(QObject* object, QEvent* event) override {
         if (!m_painted && event->type() == QEvent::Paint && object->isWidgetType()) {
             QWidget* window = static_cast<QWidget*>(object)->window();
-            // The main window is the host without a parent; message boxes and
-            // child dialogs are not it.
-            if (dynamic_cast<CQtWindowHost*>(window) != nullptr && window->parentWidget() == nullptr) {
+            // The main window is the dialog without a parent; message boxes
+            // and child dialogs are not it.
+            if (qobject_cast<QDialog*>(window) != nullptr && window->parentWidget() == nullptr) {
                 m_painted = true;
                 m_window = window;
                 QTimer::singleShot(0, this, [this] { FrameDone(); });
@@ -190,7 +192,7 @@ private:
     std::string m_path;
 };
 
-int RunWindow(EAppBackend backend, const CWindowBenchOptions& options, int64_t mainNs, char* program) {
+int RunWindow(EBenchWindow kind, const CWindowBenchOptions& options, int64_t mainNs, char* program) {
     CRunFolder folder;
     if (folder.Path().empty()) {
         std::fprintf(stderr, "kvx3_window_bench: no temporary folder\n");
@@ -205,7 +207,7 @@ int RunWindow(EAppBackend backend, const CWindowBenchOptions& options, int64_t m
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     CWindowFigures figures;
-    figures.Label = BackendLabel(backend);
+    figures.Label = WindowLabel(kind);
     int qtArgc = 1;
     char* qtArgv[] = {program, nullptr};
     QApplication application(qtArgc, qtArgv);
@@ -225,8 +227,20 @@ int RunWindow(EAppBackend backend, const CWindowBenchOptions& options, int64_t m
     const double allSeconds = options.SettleSeconds + options.IdleSeconds;
     limit.start(kFirstFrameLimitMs + static_cast<int>(allSeconds * 1000) + kCloseLimitMs);
 
-    CQtMainWindowRunner runner;
-    const int status = RunKVX3App(backend, runner);
+    int status = 0;
+    if (kind == EBenchWindow::BareDialog) {
+        QDialog dialog;
+        dialog.resize(400, 300);
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, [] {});
+        tick.start(CKVX3Dlg::kTimerPeriodMs);
+        (void)dialog.exec();
+    } else {
+        CQtMainWindowRunner runner;
+        status = RunKVX3App(kind == EBenchWindow::Simulated ? EAppBackend::Simulated : EAppBackend::LibUsb,
+                            runner);
+    }
     limit.stop();
     application.removeEventFilter(&watch);
     if (!watch.Done()) {
@@ -234,7 +248,8 @@ int RunWindow(EAppBackend backend, const CWindowBenchOptions& options, int64_t m
         return 1;
     }
     // The clean end writes the options into the run's own settings file.
-    if (!std::filesystem::exists(std::filesystem::path(config) / kCompanyKey)) {
+    if (kind != EBenchWindow::BareDialog &&
+        !std::filesystem::exists(std::filesystem::path(config) / kCompanyKey)) {
         std::fprintf(stderr, "kvx3_window_bench: the window's settings were not saved at its end\n");
         return 1;
     }
@@ -243,9 +258,9 @@ int RunWindow(EAppBackend backend, const CWindowBenchOptions& options, int64_t m
     return status;
 }
 
-// Runs this program once for `backend`, marks the time of the start, and
+// Runs this program once for `kind`, marks the time of the start, and
 // waits for its end. True when it ended well.
-bool RunChild(EAppBackend backend, const CWindowBenchOptions& options) {
+bool RunChild(EBenchWindow kind, const CWindowBenchOptions& options) {
     char exe[4096];
     const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (length <= 0) {
@@ -259,8 +274,8 @@ bool RunChild(EAppBackend backend, const CWindowBenchOptions& options) {
         return std::string(text);
     };
     std::vector<std::string> args = {exe,
-                                     "--backend",
-                                     BackendWord(backend),
+                                     "--window",
+                                     WindowWord(kind),
                                      "--idle-seconds",
                                      seconds(options.IdleSeconds),
                                      "--settle-seconds",
@@ -298,18 +313,18 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "kvx3_window_bench: %s\nusage: kvx3_window_bench [--idle-seconds S] [--settle-seconds S] "
-            "[--backend libusb|sim]\n",
+            "[--window libusb|sim|bare]\n",
             error.c_str());
         return 2;
     }
-    if (options.Backends.size() == 1) {
-        return RunWindow(options.Backends.front(), options, mainNs, argv[0]);
+    if (options.Windows.size() == 1) {
+        return RunWindow(options.Windows.front(), options, mainNs, argv[0]);
     }
     std::fputs(WindowTableHeader().c_str(), stdout);
     std::fflush(stdout);
     bool ok = true;
-    for (EAppBackend backend : {EAppBackend::LibUsb, EAppBackend::Simulated}) {
-        ok = RunChild(backend, options) && ok;
+    for (EBenchWindow kind : {EBenchWindow::NoWriter, EBenchWindow::Simulated, EBenchWindow::BareDialog}) {
+        ok = RunChild(kind, options) && ok;
     }
     return ok ? 0 : 1;
 }

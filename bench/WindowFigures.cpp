@@ -103,12 +103,28 @@ std::string WindowTableRow(const CWindowFigures& figures) {
     return row;
 }
 
-const char* BackendWord(EAppBackend backend) {
-    return backend == EAppBackend::Simulated ? "sim" : "libusb";
+const char* WindowWord(EBenchWindow window) {
+    switch (window) {
+    case EBenchWindow::NoWriter:
+        return "libusb";
+    case EBenchWindow::Simulated:
+        return "sim";
+    case EBenchWindow::BareDialog:
+        return "bare";
+    }
+    return "";
 }
 
-const char* BackendLabel(EAppBackend backend) {
-    return backend == EAppBackend::Simulated ? "simulated writer" : "no writer (USB bus)";
+const char* WindowLabel(EBenchWindow window) {
+    switch (window) {
+    case EBenchWindow::NoWriter:
+        return "no writer (USB bus)";
+    case EBenchWindow::Simulated:
+        return "simulated writer";
+    case EBenchWindow::BareDialog:
+        return "for comparison: an empty dialog and a timer at the same period";
+    }
+    return "";
 }
 
 bool ParseWindowBenchArgs(const std::vector<std::string>& args, CWindowBenchOptions& options,
@@ -120,13 +136,17 @@ bool ParseWindowBenchArgs(const std::vector<std::string>& args, CWindowBenchOpti
             return false;
         }
         const std::string& value = args[++i];
-        if (name == "--backend") {
-            if (value == BackendWord(EAppBackend::LibUsb)) {
-                options.Backends = {EAppBackend::LibUsb};
-            } else if (value == BackendWord(EAppBackend::Simulated)) {
-                options.Backends = {EAppBackend::Simulated};
-            } else {
-                error = "--backend is libusb or sim, not " + value;
+        if (name == "--window") {
+            bool known = false;
+            for (EBenchWindow window :
+                 {EBenchWindow::NoWriter, EBenchWindow::Simulated, EBenchWindow::BareDialog}) {
+                if (value == WindowWord(window)) {
+                    options.Windows = {window};
+                    known = true;
+                }
+            }
+            if (!known) {
+                error = "--window is libusb, sim or bare, not " + value;
                 return false;
             }
         } else if (name == "--idle-seconds" || name == "--settle-seconds") {

@@ -3,8 +3,6 @@
 // the command line of kvx3_window_bench and the Markdown table it prints.
 #pragma once
 
-#include "app/KVX3App.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,10 +43,19 @@ std::string WindowTableHeader();
 // One row of the table; figures that cannot be had print as "?".
 std::string WindowTableRow(const CWindowFigures& figures);
 
+// What one run shows: the window with one of its backends, or, for
+// comparison, an empty dialog with nothing but a timer at the window's
+// period, which is what Qt itself costs in start-up, memory and wakeups.
+enum class EBenchWindow {
+    NoWriter,  // the window with the writer on the USB bus, none attached
+    Simulated, // the window with the simulated writer
+    BareDialog,
+};
+
 struct CWindowBenchOptions {
-    // Empty: every backend, each in a process of its own; one: this process
-    // runs the window with it.
-    std::vector<EAppBackend> Backends;
+    // Empty: every kind, each in a process of its own; one: this process
+    // runs that one.
+    std::vector<EBenchWindow> Windows;
     double IdleSeconds = 10;
     // Left to the start-up's own work (the writer's connection, the first
     // timers) before the idle time is measured.
@@ -58,12 +65,12 @@ struct CWindowBenchOptions {
     int64_t SpawnedAtNs = -1;
 };
 
-// --backend libusb|sim, --idle-seconds S, --settle-seconds S, --spawned-at
-// NS. False with `error` on anything else, a value missing, or a number out
-// of range.
+// --window libusb|sim|bare, --idle-seconds S, --settle-seconds S,
+// --spawned-at NS. False with `error` on anything else, a value missing, or
+// a number out of range.
 bool ParseWindowBenchArgs(const std::vector<std::string>& args, CWindowBenchOptions& options,
                           std::string& error);
 
-// "libusb" or "sim": the --backend word; and the row's label.
-const char* BackendWord(EAppBackend backend);
-const char* BackendLabel(EAppBackend backend);
+// The --window word of a kind, and its row's label.
+const char* WindowWord(EBenchWindow window);
+const char* WindowLabel(EBenchWindow window);
