@@ -122,7 +122,7 @@ const char* WindowLabel(EBenchWindow window) {
     case EBenchWindow::Simulated:
         return "simulated writer";
     case EBenchWindow::BareDialog:
-        return "for comparison: an empty dialog and a timer at the same period";
+        return "empty Qt dialog, same timer";
     }
     return "";
 }
