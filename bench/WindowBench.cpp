@@ -38,6 +38,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -156,7 +157,7 @@ private:
         }
     }
 
-    static int ToMs(double seconds) { return static_cast<int>(seconds * 1000 + 0.5); }
+    static int ToMs(double seconds) { return static_cast<int>(std::lround(seconds * 1000)); }
 
     const CWindowBenchOptions& m_options;
     CWindowFigures& m_figures;
