@@ -50,6 +50,11 @@ window=0
 if [ -f "$build/bench/window-bench" ]; then
     window=1
     targets+=(kvx3_window_bench)
+    # In the test tree its own tests come along (the test run before did
+    # not have the benchmarks configured).
+    if [ "$smoke" -eq 1 ] && grep -q '^KVX3_BUILD_TESTS:BOOL=ON' "$build/CMakeCache.txt"; then
+        targets+=(window_figures_tests)
+    fi
 fi
 cmake --build "$build" --target "${targets[@]}" -j"$(nproc)"
 
@@ -61,6 +66,9 @@ if [ "$smoke" -eq 1 ]; then
         "$build/bin/kvx3_dump_bench" --benchmark_min_time=0.01 "$@"
     fi
     if [ "$window" -eq 1 ]; then
+        if [ -x "$build/bin/window_figures_tests" ]; then
+            "$build/bin/window_figures_tests" --gtest_brief=1
+        fi
         "$build/bin/kvx3_window_bench" --idle-seconds 1 --settle-seconds 0
     fi
     exit 0
