@@ -219,11 +219,13 @@ int RunWindow(EBenchWindow kind, const CWindowBenchOptions& options, int64_t mai
     // the run (the modal loop runs this timer too).
     QTimer limit;
     limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [&watch] {
+    QObject::connect(&limit, &QTimer::timeout, [&watch, &folder] {
         std::fprintf(stderr, "kvx3_window_bench: the window %s\n",
                      watch.Painted() ? "did not close" : "painted no frame");
         std::fflush(stderr);
-        std::_Exit(1); // the run's folder is left behind in the temporary folder
+        std::error_code error;
+        std::filesystem::remove_all(folder.Path(), error);
+        std::_Exit(1); // no destructor runs: the window may be in any state
     });
     const double allSeconds = options.SettleSeconds + options.IdleSeconds;
     limit.start(kFirstFrameLimitMs + static_cast<int>(allSeconds * 1000) + kCloseLimitMs);
