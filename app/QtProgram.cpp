@@ -11,8 +11,7 @@ int CQtMainWindowRunner::RunModal(CKVX3Dlg& window) {
     return host.RunModal();
 }
 
-int RunQtProgram(int argc, char** argv, EAppBackend backend) {
-    QApplication application(argc, argv);
+void SetUpQtApplication() {
     const QString name = QString::fromStdString(CurrentAppName());
     QApplication::setApplicationName(name); // the title of the message boxes
     QApplication::setDesktopFileName(name);
@@ -23,6 +22,11 @@ int RunQtProgram(int argc, char** argv, EAppBackend backend) {
     // The window's modal run is the program's only loop: closing a message
     // box or a dialog last must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+int RunQtProgram(int argc, char** argv, EAppBackend backend) {
+    QApplication application(argc, argv);
+    SetUpQtApplication();
     CQtMainWindowRunner runner;
     return RunKVX3App(backend, runner);
 }

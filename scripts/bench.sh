@@ -5,10 +5,14 @@
 #                per packet, Program of five devices with and without blank
 #                areas left alone against the chip's bound, and every
 #                catalogue entry; then the dump texts where they are built.
+#                Last, where the window programs are built, the window's
+#                start-up time, idle CPU and memory (kvx3_window_bench: the
+#                window offscreen with no writer and with the simulated one,
+#                10 s idle each), unless a --benchmark_filter picks cases.
 #   --smoke      CI: build (in build/ci when the tests were built there), then
 #                run each kind of benchmark once, briefly, so that the suite
-#                cannot rot unnoticed (a few seconds).
-# Options after it go to the benchmark programs, e.g.
+#                cannot rot unnoticed (a few seconds; the window idles 1 s).
+# Options after it go to the Google Benchmark programs, e.g.
 #   scripts/bench.sh --benchmark_filter='Program/PIC16F877A'
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +45,17 @@ targets=(kvx3_bench)
 if [ -f bench/DumpBench.cpp ]; then
     targets+=(kvx3_dump_bench)
 fi
+# The window's benchmark exists where the window programs are built (Qt 6).
+window=0
+if [ -f "$build/bench/window-bench" ]; then
+    window=1
+    targets+=(kvx3_window_bench)
+    # In the test tree its own tests come along (the test run before did
+    # not have the benchmarks configured).
+    if [ "$smoke" -eq 1 ] && grep -q '^KVX3_BUILD_TESTS:BOOL=ON' "$build/CMakeCache.txt"; then
+        targets+=(window_figures_tests)
+    fi
+fi
 cmake --build "$build" --target "${targets[@]}" -j"$(nproc)"
 
 if [ "$smoke" -eq 1 ]; then
@@ -50,6 +65,12 @@ if [ "$smoke" -eq 1 ]; then
     if [ -x "$build/bin/kvx3_dump_bench" ]; then
         "$build/bin/kvx3_dump_bench" --benchmark_min_time=0.01 "$@"
     fi
+    if [ "$window" -eq 1 ]; then
+        if [ -x "$build/bin/window_figures_tests" ]; then
+            "$build/bin/window_figures_tests" --gtest_brief=1
+        fi
+        "$build/bin/kvx3_window_bench" --idle-seconds 1 --settle-seconds 0
+    fi
     exit 0
 fi
 
@@ -57,4 +78,14 @@ echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d
 "$build/bin/kvx3_bench" "$@"
 if [ -x "$build/bin/kvx3_dump_bench" ]; then
     "$build/bin/kvx3_dump_bench" "$@"
+fi
+filtered=0
+for option in "$@"; do
+    if [[ "$option" == --benchmark_filter=* ]]; then
+        filtered=1
+    fi
+done
+if [ "$window" -eq 1 ] && [ "$filtered" -eq 0 ]; then
+    echo "== the window, offscreen"
+    "$build/bin/kvx3_window_bench"
 fi
