@@ -77,7 +77,7 @@ bool CRunner::IsRunning() const {
 }
 
 bool CRunner::MayStartCommand() const {
-    return m_bConnected && !IsRunning();
+    return m_bConnected && !m_bHeld && !IsRunning();
 }
 
 bool CRunner::StartCommand() {

@@ -110,6 +110,9 @@ public:
     bool IsBusy() const;
     // A sequence is set or a worker is busy: the commands are refused.
     bool IsRunning() const;
+    // While held, every command is refused: another runner (a snapshot's
+    // read) has the writer, though this one's own Busy flag may not show it.
+    void HoldCommands(bool held) { m_bHeld = held; }
     // A worker thread exists that has not been joined yet.
     bool HasWorkerThread() const { return m_worker.joinable(); }
 
@@ -158,6 +161,7 @@ private:
     IHexFileCheck* m_pHexFileCheck;
 
     bool m_bConnected = false;
+    bool m_bHeld = false;
     ESequence m_nSequence = SEQ_NONE;
     int m_nStep = 0;
     uint32_t m_nProgressTotal = 0;

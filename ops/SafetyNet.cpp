@@ -78,6 +78,7 @@ bool CSafetyNet::StartRead(EGuardedCommand command, bool aside) {
     m_pSnapshotFront->Begin();
     m_pending = command;
     m_bSnapshotRunning = true;
+    m_runner.HoldCommands(true);
     m_front.EnableControls(false);
     // The snapshot's runner sees the writer at its own first tick.
     m_pSnapshotRunner->OnTimer();
@@ -122,6 +123,7 @@ void CSafetyNet::FinishReadAside() {
 
 void CSafetyNet::FinishSnapshot() {
     m_bSnapshotRunning = false;
+    m_runner.HoldCommands(false);
     if (m_bReadAside) {
         m_bReadAside = false;
         FinishReadAside();
