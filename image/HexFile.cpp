@@ -11,16 +11,17 @@
 
 namespace {
 
-// A hex digit's value, or -1 for any other character.
-constexpr std::array<int8_t, 256> kDigitValue = [] {
-    std::array<int8_t, 256> table{};
-    table.fill(-1);
+// A hex digit's value, or kNotADigit for any other character.
+constexpr int16_t kNotADigit = 0x100;
+constexpr std::array<int16_t, 256> kDigitValue = [] {
+    std::array<int16_t, 256> table{};
+    table.fill(kNotADigit);
     for (int c = 0; c < 10; ++c) {
-        table['0' + c] = static_cast<int8_t>(c);
+        table['0' + c] = static_cast<int16_t>(c);
     }
     for (int c = 0; c < 6; ++c) {
-        table['A' + c] = static_cast<int8_t>(10 + c);
-        table['a' + c] = static_cast<int8_t>(10 + c);
+        table['A' + c] = static_cast<int16_t>(10 + c);
+        table['a' + c] = static_cast<int16_t>(10 + c);
     }
     return table;
 }();
@@ -43,7 +44,7 @@ bool DecodeRecord(std::string_view line, uint8_t* bytes, size_t& count) {
     for (size_t i = 0; i < count; ++i) {
         const int high = kDigitValue[text[2 * i]];
         const int low = kDigitValue[text[2 * i + 1]];
-        if ((high | low) < 0) {
+        if (((high | low) & kNotADigit) != 0) {
             return false;
         }
         bytes[i] = static_cast<uint8_t>(high << 4 | low);
