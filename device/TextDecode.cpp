@@ -1,5 +1,6 @@
 #include "device/TextDecode.h"
 
+#include "platform/InputFile.h"
 #include "platform/Platform.h"
 
 #include <fstream>
@@ -58,7 +59,7 @@ std::string DecodeTextFile(std::string_view bytes) {
 }
 
 bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in = OpenInputFile(path);
     if (!in) {
         return false;
     }

@@ -1,6 +1,7 @@
 #include "image/HexFile.h"
 
 #include "device/TextNumbers.h"
+#include "platform/InputFile.h"
 
 #include <cstdio>
 #include <fstream>
@@ -57,8 +58,7 @@ bool CanOpenHexFile(const std::string& path) {
     if (!IsRegularFile(path)) {
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    return static_cast<bool>(in);
+    return static_cast<bool>(OpenInputFile(path));
 }
 
 bool CHexFile::LoadHex(const std::string& path) {
@@ -66,7 +66,7 @@ bool CHexFile::LoadHex(const std::string& path) {
     if (!IsRegularFile(path)) {
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in = OpenInputFile(path);
     if (!in) {
         return false;
     }

@@ -1,5 +1,6 @@
 #include "settings/FileStore.h"
 
+#include "platform/InputFile.h"
 #include "platform/Platform.h"
 #include "settings/KeyFile.h"
 
@@ -47,7 +48,7 @@ std::vector<std::string> AppNamesIn(const std::string& folder) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in = OpenInputFile(path);
     if (!in) {
         return false;
     }

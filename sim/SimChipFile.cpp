@@ -1,5 +1,6 @@
 #include "sim/SimChipFile.h"
 
+#include "platform/InputFile.h"
 #include "platform/Platform.h"
 
 #include <charconv>
@@ -29,7 +30,7 @@ std::string StripLine(std::string line) {
 } // namespace
 
 bool ReadSimChipFile(const std::string& path, CSimChipFileText& text) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in = OpenInputFile(path);
     if (!in) {
         return false;
     }
