@@ -1,13 +1,12 @@
-// The choice of the writer's backend: libusb, the simulated writer with a
-// chip of the selected device type (or one kept in a file), or a link the
-// caller brings.
+// The choice of the writer's backend: the USB bus (libusb, or WinUSB on
+// Windows), the simulated writer with a chip of the selected device type (or
+// one kept in a file), or a link the caller brings.
 #include "ops/Station.h"
 
+#include "platform/Platform.h"
 #include "sim/SimChips.h"
 #include "sim/SimWriter.h"
-#include "writer/usb_link/LibUsbLink.h"
-
-#include <filesystem>
+#include "writer/usb_link/UsbBus.h"
 
 bool CStation::MayChangeBackend() const {
     return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread();
@@ -26,7 +25,7 @@ EBackendResult CStation::UseLibUsb() {
         return EBackendResult::Busy;
     }
     DropOwnedBackend();
-    m_pOwnedBackend = std::make_unique<CLibUsbLink>();
+    m_pOwnedBackend = MakeUsbBusLink(); // null: a build without USB finds no writer
     (void)m_link.SetBackend(m_pOwnedBackend.get());
     m_backend = EWriterBackend::LibUsb;
     return EBackendResult::Ok;
@@ -38,8 +37,7 @@ EBackendResult CStation::UseSimulator(const std::string& chipFile, bool strictTi
     }
     const ESimTiming timing = strictTiming ? ESimTiming::Strict : ESimTiming::Typical;
     std::unique_ptr<ISimChip> chip;
-    std::error_code error;
-    if (!chipFile.empty() && std::filesystem::exists(chipFile, error)) {
+    if (IsRegularFile(chipFile) || IsFolder(chipFile)) {
         chip = LoadSimChipFromFile(chipFile, timing);
         if (!chip) {
             return EBackendResult::BadChipFile;
