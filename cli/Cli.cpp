@@ -17,6 +17,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.fallthrough();
+    app.footer(
+        "Exit status: 0 done; 1 verify difference, device ID mismatch or data found by blank-check; "
+        "2 bad arguments or input (nothing sent to the chip); 3 no writer, or the writer went away, "
+        "stopped answering or lost an exchange (the chip may be half done); 4 programmed and verified, "
+        "but the code protection could not be written (the chip may be unprotected); 5 (simulated "
+        "writer) the simulated chip caught a breach of its programming rules.");
 
     CCliOptions options;
     app.add_option("-d,--device", options.Device, "device type, as listed by 'devices'")
@@ -34,6 +40,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                  "the simulated chip demands the maximum programming and erase times");
     app.add_flag("--trace", writer.Trace,
                  "print every packet written and every answer read, in hex, on stderr");
+    app.add_option("--sim-fault", writer.SimFaults,
+                   "a fault of the simulated writer or chip (repeatable; implies --sim): unplug-after=N, "
+                   "mute-after=N, late-answer-at=N, double-answer-at=N, short-answer-at=N, empty-answer-at=N "
+                   "(N counts packets from 1; opening sends two), stuck-cell=ADDR (program memory, hex), "
+                   "no-chip, other-id=ID (hex)")
+        ->type_name("SPEC");
 
     app.add_flag("--no-protect", operation.NoProtect, "program: never write the image's code protection");
     app.add_flag("--no-devid-check", operation.NoDeviceIdCheck, "do not compare the chip's device ID first");

@@ -6,6 +6,7 @@
 #include "device/DeviceList.h"
 #include "device/UserPrompt.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -13,6 +14,11 @@
 // A number as the tool prints it: upper-case hexadecimal, zero-filled to
 // `digits` places.
 std::string Hex(uint32_t value, int digits);
+
+// Why a file the user named could not be read, as ": it is ..." to follow
+// its name, when its status tells: not a plain file, or larger than `limit`
+// bytes. Empty otherwise (missing, unreadable, or its contents at fault).
+std::string FileProblem(const std::string& path, size_t limit);
 
 struct CCliOptions {
     std::string Device = kDefaultDeviceName;

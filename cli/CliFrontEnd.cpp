@@ -79,6 +79,24 @@ void CCliFrontEnd::OnOutcome(const COutcome& outcome) {
     case EOutcome::LinkLost:
         // The connection status line says it; the tool waits for the writer.
         break;
+    case EOutcome::WriterLost:
+        WriterFailed = true;
+        m_boxDetail = ": the writer went away during the operation; it was not finished";
+        break;
+    case EOutcome::WriterNotAnswering:
+        WriterFailed = true;
+        m_boxDetail = ": the writer stays attached but stopped answering; the operation was stopped";
+        break;
+    case EOutcome::TransferFailed:
+        WriterFailed = true;
+        m_boxDetail = ": a packet or an answer was lost; the operation's result cannot be trusted";
+        break;
+    case EOutcome::ProtectFailed:
+        ProtectFailed = true;
+        m_boxDetail = ": the chip was programmed and verified, but the code protection could not be "
+                      "written; the chip may be unprotected (and its user ID not the image's): program it "
+                      "again";
+        break;
     }
 }
 

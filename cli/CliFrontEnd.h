@@ -24,6 +24,10 @@ public:
     bool DeviceIdMismatch = false;
     bool Completed = false; // the flow ran to its end (with a clean compare)
     bool Stopped = false;
+    // The writer went, fell silent or lost an exchange the flow needed.
+    bool WriterFailed = false;
+    // Program: verified, but the code protection could not be written.
+    bool ProtectFailed = false;
 
     // --- IMessageBox ---
     EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;

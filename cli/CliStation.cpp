@@ -1,7 +1,10 @@
 #include "cli/CliStation.h"
 
 #include "cli/Cli.h"
+#include "platform/Platform.h"
+#include "sim/SimChipFile.h"
 #include "sim/SimWriter.h"
+#include "sim/SimWriterFaults.h"
 
 #include <cstdio>
 
@@ -30,7 +33,8 @@ bool CCliStation::SelectDevice() {
     device.ListPath = m_ctx.ListPath();
     std::string text;
     if (!device.OpenList(text)) {
-        m_ctx.Error(std::string(kMsgDeviceListMissing) + " (" + device.ListPath + ")");
+        m_ctx.Error(std::string(kMsgDeviceListMissing) + " (" + device.ListPath +
+                    FileProblem(device.ListPath, kMaxDeviceListBytes) + ")");
         return false;
     }
     const std::string& name = m_ctx.Options.Device;
@@ -47,7 +51,7 @@ bool CCliStation::SelectDevice() {
 
 bool CCliStation::LoadFile(const std::string& path) {
     if (!m_station.ApplyHexFile(path)) {
-        m_ctx.Error("cannot read '" + path + "'");
+        m_ctx.Error("cannot read '" + path + "'" + FileProblem(path, kMaxHexFileBytes));
         return false;
     }
     const int bad = m_station.File().BadRecordCount;
@@ -60,15 +64,28 @@ bool CCliStation::LoadFile(const std::string& path) {
     return true;
 }
 
+namespace {
+
+// Why a simulated chip's file could not be loaded.
+std::string ChipFileProblem(const std::string& path) {
+    const std::string problem = FileProblem(path, kMaxSimChipFileBytes);
+    return !problem.empty() ? problem
+                            : ": it is no simulated chip's file, or names a model the simulator lacks";
+}
+
+} // namespace
+
 int CCliStation::OpenWriter(const CWriterOptions& options) {
-    const bool sim = options.Sim || !options.SimChipFile.empty();
+    const bool sim = options.Simulated();
+    m_simulated = sim;
     const EBackendResult chosen =
         sim ? m_station.UseSimulator(options.SimChipFile, options.StrictTiming) : m_station.UseLibUsb();
     switch (chosen) {
     case EBackendResult::Ok:
         break;
     case EBackendResult::BadChipFile:
-        m_ctx.Error("cannot load the simulated chip from '" + options.SimChipFile + "'");
+        m_ctx.Error("cannot load the simulated chip from '" + options.SimChipFile + "'" +
+                    ChipFileProblem(options.SimChipFile));
         return kExitBadInput;
     case EBackendResult::NoSimModel:
         m_ctx.Error("the simulated writer has no model of " + m_station.Device().DeviceName);
@@ -78,6 +95,21 @@ int CCliStation::OpenWriter(const CWriterOptions& options) {
         return kExitBadInput;
     }
     m_simChipFile = options.SimChipFile;
+    if (CSimWriter* simWriter = m_station.Simulator()) {
+        for (const std::string& spec : options.SimFaults) {
+            std::string error;
+            if (!ApplySimFault(*simWriter, spec, error)) {
+                m_ctx.Error("--sim-fault " + spec + ": " + error);
+                return kExitBadInput;
+            }
+        }
+        // Found now, not after the chip has been erased or programmed.
+        if (!m_station.SaveSimulatedChip()) {
+            m_saveFailureReported = true;
+            m_ctx.Error("cannot write the simulated chip to '" + m_simChipFile + "'");
+            return kExitBadInput;
+        }
+    }
     CWriter& writer = m_station.Writer();
     if (options.Trace) {
         CErrorLines& err = m_ctx.err;
@@ -133,10 +165,17 @@ int CCliStation::Prepare(const COperationOptions& options, const std::string& he
 
 int CCliStation::TickUntilIdle() {
     CRunner& runner = m_station.Runner();
+    // A real writer may come back when its cable is plugged in again; nobody
+    // plugs a simulated one in again in the middle of a run. Its worker runs
+    // at the speed of the processor, so it is looked at more often too.
+    using std::chrono::microseconds;
+    const auto patience = m_simulated ? std::chrono::seconds(0) : std::chrono::seconds(5);
+    const microseconds busyTick = m_simulated ? microseconds(100) : microseconds(10000);
+    const microseconds idleTick = m_simulated ? microseconds(100) : microseconds(1000);
     auto lostSince = std::chrono::steady_clock::time_point{};
     while (runner.IsRunning()) {
         const bool busy = runner.IsBusy();
-        std::this_thread::sleep_for(busy ? std::chrono::milliseconds(10) : std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(busy ? busyTick : idleTick);
         if (!runner.IsBusy()) {
             // The worker has ended: show where its counter stopped before
             // the next step starts another operation.
@@ -147,7 +186,8 @@ int CCliStation::TickUntilIdle() {
             const auto now = std::chrono::steady_clock::now();
             if (lostSince == std::chrono::steady_clock::time_point{}) {
                 lostSince = now;
-            } else if (now - lostSince > std::chrono::seconds(5) && !runner.IsBusy()) {
+            }
+            if (now - lostSince >= patience && !runner.IsBusy()) {
                 m_front.FinishProgressLine();
                 m_ctx.Error("the writer went away and did not come back");
                 return kExitNoWriter;
@@ -160,8 +200,27 @@ int CCliStation::TickUntilIdle() {
     return kExitOk;
 }
 
-int CCliStation::MismatchOrVerify() const {
+int CCliStation::OutcomeStatus() const {
+    if (m_front.ProtectFailed) {
+        return kExitUnprotected;
+    }
+    if (m_front.WriterFailed) {
+        return kExitNoWriter;
+    }
     return m_front.DeviceIdMismatch || m_front.VerifyFailed ? kExitMismatch : kExitOk;
+}
+
+int CCliStation::SaveChip(int status) {
+    if (m_station.SaveSimulatedChip()) {
+        m_chipSaved = true;
+        return status;
+    }
+    m_chipSaved = false;
+    if (!m_saveFailureReported) {
+        m_saveFailureReported = true;
+        m_ctx.Error("cannot save the simulated chip to '" + m_simChipFile + "'");
+    }
+    return status != kExitOk ? status : kExitBadInput;
 }
 
 int CCliStation::Finish(int status) {
@@ -173,10 +232,16 @@ int CCliStation::Finish(int status) {
                       static_cast<unsigned long long>(c.Packets), static_cast<unsigned long long>(c.BytesOut),
                       static_cast<unsigned long long>(c.BytesIn), static_cast<double>(c.ElapsedUs) / 1e6);
         m_ctx.err.Line(line);
+        // A breach means the host broke a rule of the chip's programming
+        // specification: a real chip could be left half-written even where the
+        // simulated one read back right, so the run fails.
+        const CSimBreaches breaches = sim->Breaches();
+        if (breaches.HasBreaches()) {
+            m_ctx.err.Line("simulated writer: breaches: " + breaches.Text());
+            if (status == kExitOk) {
+                status = kExitBreach;
+            }
+        }
     }
-    if (!m_station.SaveSimulatedChip()) {
-        m_ctx.Error("cannot save the simulated chip to '" + m_simChipFile + "'");
-        return status != kExitOk ? status : kExitBadInput;
-    }
-    return status;
+    return m_chipSaved ? status : SaveChip(status);
 }

@@ -10,12 +10,17 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 struct CWriterOptions {
     bool Sim = false;
     bool Trace = false;
     std::string SimChipFile; // implies Sim
     bool StrictTiming = false;
+    // Faults of the simulated writer and its chip (see sim/SimWriterFaults.h);
+    // imply Sim.
+    std::vector<std::string> SimFaults;
+    bool Simulated() const { return Sim || !SimChipFile.empty() || !SimFaults.empty(); }
 };
 
 struct COperationOptions {
@@ -36,6 +41,7 @@ public:
     CCliStation(const CCliStation&) = delete;
     CCliStation& operator=(const CCliStation&) = delete;
 
+    CCliContext& Context() { return m_ctx; }
     CStation& Station() { return m_station; }
     CDeviceList& Device() { return m_station.Device(); }
     CWriter& Writer() { return m_station.Writer(); }
@@ -48,33 +54,47 @@ public:
     // message) when it cannot be read. Warns about damaged records.
     bool LoadFile(const std::string& path);
     // Chooses the backend (libusb, or the simulator with a chip of the
-    // selected device) and opens the writer. Returns kExitOk, kExitBadInput
-    // (no simulator model, unreadable chip file) or kExitNoWriter, with the
-    // message printed.
+    // selected device, its faults applied) and opens the writer. A simulated
+    // chip kept in a file is written to it at once, so that a file that
+    // cannot be written is found before anything is done to the chip.
+    // Returns kExitOk, kExitBadInput (no simulator model, a chip file that
+    // cannot be read or written, a fault that does not apply) or
+    // kExitNoWriter, with the message printed.
     int OpenWriter(const CWriterOptions& options);
 
     // Everything a flow needs before its command: the device (and the file,
     // when given) before anything touches the writer, so that bad input
     // never reaches the chip; then the writer, and the runner's first tick.
     int Prepare(const COperationOptions& options, const std::string& hexFile);
-    // Ticks the runner until the flow started by `command` has ended.
-    // Returns kExitNoWriter when the writer stays away for more than a few
-    // seconds.
+    // Ticks the runner until the flow started by `command` has ended, then
+    // saves a simulated chip kept in a file, before the command says what
+    // came of it. Returns kExitNoWriter when the writer stays away for more
+    // than a few seconds (a simulated one, which nobody plugs in again: at
+    // once), kExitBadInput when the chip cannot be saved.
     template <class Command> int Run(Command command) {
         command(m_station.Runner());
-        return TickUntilIdle();
+        return SaveChip(TickUntilIdle());
     }
-    // Exit status after a flow: a device ID mismatch or a verify difference
+    // Exit status after a flow, from how it ended: the protection not
+    // written is kExitUnprotected; the writer gone, silent or losing an
+    // exchange is kExitNoWriter; a device ID mismatch or a verify difference
     // is kExitMismatch.
-    int MismatchOrVerify() const;
-    // Saves a simulated chip and says what the simulated writer counted.
+    int OutcomeStatus() const;
+    // Saves a simulated chip (unless the flow's end saved it already) and
+    // says what the simulated writer counted.
     int Finish(int status);
 
 private:
     int TickUntilIdle();
+    // Saves a simulated chip kept in a file; on failure prints why (once)
+    // and turns an ok status into kExitBadInput.
+    int SaveChip(int status);
 
     CCliContext& m_ctx;
     CCliFrontEnd m_front;
     CStation m_station;
     std::string m_simChipFile;
+    bool m_simulated = false;
+    bool m_chipSaved = false;
+    bool m_saveFailureReported = false;
 };

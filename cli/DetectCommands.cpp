@@ -85,7 +85,7 @@ int CmdBlankCheck(CCliContext& ctx, const COperationOptions& options) {
     }
     status = run.Run([](CRunner& r) { r.OnRead(); });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status != kExitOk) {
         return run.Finish(status);

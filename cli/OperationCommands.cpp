@@ -8,13 +8,18 @@
 
 int CmdProgram(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile) {
     CCliStation run(ctx);
+    return run.Finish(ProgramFlow(run, options, hexFile));
+}
+
+int ProgramFlow(CCliStation& run, const COperationOptions& options, const std::string& hexFile) {
+    CCliContext& ctx = run.Context();
     int status = run.Prepare(options, hexFile);
     if (status != kExitOk) {
-        return run.Finish(status);
+        return status;
     }
     status = run.Run([](CRunner& r) { r.OnProgram(); });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk && !run.Front().Completed) {
         ctx.Error("programming did not complete");
@@ -30,7 +35,7 @@ int CmdProgram(CCliContext& ctx, const COperationOptions& options, const std::st
         device.UpdateChecksum();
         ctx.out << "Checksum: " << Hex(device.Checksum & 0xFFFF, 4) << '\n';
     }
-    return run.Finish(status);
+    return status;
 }
 
 int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile) {
@@ -41,7 +46,7 @@ int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::str
     }
     status = run.Run([](CRunner& r) { r.OnVerify(); });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk) {
         ctx.out << "Verified: the chip matches " << hexFile << '\n';
@@ -57,7 +62,7 @@ int CmdErase(CCliContext& ctx, const COperationOptions& options) {
     }
     status = run.Run([](CRunner& r) { r.OnErase(); });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status == kExitOk) {
         ctx.out << "Erased " << run.Device().DeviceName << '\n';
@@ -92,7 +97,7 @@ int CmdRead(CCliContext& ctx, const COperationOptions& options, const std::strin
         }
     });
     if (status == kExitOk) {
-        status = run.MismatchOrVerify();
+        status = run.OutcomeStatus();
     }
     if (status != kExitOk) {
         return run.Finish(status);

@@ -66,7 +66,8 @@ int CmdDevices(CCliContext& ctx) {
     CDeviceList quiet;
     quiet.ListPath = ctx.ListPath();
     if (!quiet.FillSelector(names)) {
-        ctx.Error(std::string(kMsgDeviceListMissing) + " (" + quiet.ListPath + ")");
+        ctx.Error(std::string(kMsgDeviceListMissing) + " (" + quiet.ListPath +
+                  FileProblem(quiet.ListPath, kMaxDeviceListBytes) + ")");
         return kExitBadInput;
     }
     for (const std::string& name : names.Names) {

@@ -30,5 +30,11 @@ constexpr int32_t kMaxPic18RowBytes = 64;
 constexpr int kMaxMidRangeConfigWords = 6;
 // PIC18 configuration bytes 0x300000 to 0x30000D.
 constexpr int kMaxPic18ConfigBytes = 14;
+// The core width only counts the legend tokens of one configuration word,
+// one per bit, and a word is held in 32 bits; the widest real core (14 bits)
+// is far below. A wider figure would only drive the legend loops (a core
+// width of 2^31 - 1 once kept the reader busy for minutes), so LoadDevice
+// clips it here, and the loops clip it again for records set up by hand.
+constexpr int32_t kMaxCoreWidth = 32;
 
 } // namespace bounds

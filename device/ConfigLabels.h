@@ -17,10 +17,6 @@
 // CDeviceList::NextLegendToken).
 std::string TakeLegendToken(std::string& cursor);
 
-// A token's inner text as the grid shows it: a leading lower-case "p" or "c"
-// removed.
-std::string LegendDisplayName(const std::string& inner);
-
 // "CONFIG1L", "CONFIG1H", "CONFIG2L", ... on PIC18 (one register each);
 // "CONFIG1", "CONFIG2", ... otherwise.
 std::string ConfigWordName(int32_t coreWidth, int w);

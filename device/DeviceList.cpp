@@ -108,7 +108,8 @@ bool CDeviceList::OpenList(std::string& text) {
         ListPath = DefaultDeviceListPath();
     }
     std::string bytes;
-    if (!ReadFileBytes(ListPath, bytes)) {
+    ListReadResult = ReadFileBytes(ListPath, kMaxDeviceListBytes, bytes);
+    if (ListReadResult != EReadResult::Read) {
         if (m_pMessages != nullptr) {
             m_pMessages->Show(kMsgDeviceListMissing, EMsgIcon::Stop, EMsgButtons::Ok);
         }
@@ -162,7 +163,7 @@ void CDeviceList::ApplyEntry(const std::string& lineText) {
     std::string_view second;
     SplitPair(NextColumn(rest), first, second);
     ProgramSize = NonNegative(ParseDecimal(first));
-    CoreWidth = ParseDecimal(second);
+    CoreWidth = std::clamp(ParseDecimal(second), 0, bounds::kMaxCoreWidth);
     EepromSize = NonNegative(ParseDecimal(NextColumn(rest)));
     ConfigLegend = std::string(NextColumn(rest));
     PinCount = ParseDecimal(NextColumn(rest));

@@ -4,6 +4,7 @@
 
 #include "device/PicDevice.h"
 #include "device/UserPrompt.h"
+#include "platform/Platform.h"
 
 #include <string>
 #include <vector>
@@ -11,6 +12,11 @@
 constexpr const char* kDeviceListFileName = "PicDeviceList3.txt";
 constexpr const char* kDefaultDeviceName = "PIC16F873A";
 constexpr const char* kMsgDeviceListMissing = "デバイス リストファイルが見つかりません。";
+// The largest catalogue read. The shipped one is 12 KB, its longest line 706
+// bytes; a line of that length for each of the roughly 1,000 flash devices of
+// both families would be 0.7 MB, so 4 MiB leaves five times that. Anything
+// larger is no catalogue and is refused rather than read into memory.
+constexpr size_t kMaxDeviceListBytes = 4 * 1024 * 1024;
 
 // Where FillSelector puts the names: the window's drop-down list, or a plain list.
 class IDeviceSelector {
@@ -35,9 +41,14 @@ public:
 
     std::string ListPath;     // full path of the catalogue; found on first use
     std::string LegendCursor; // what NextLegendToken has not walked yet
+    // How the last read of the catalogue went: why it could not be read (a
+    // folder, a device, too large) when OpenList has failed.
+    EReadResult ListReadResult = EReadResult::Read;
 
     // Reads the whole catalogue (as UTF-8 text, whatever its encoding on disk).
-    // On failure shows the missing-file message and returns false.
+    // Only a plain file of at most kMaxDeviceListBytes is read. On failure
+    // shows the missing-file message and returns false (ListReadResult says
+    // why).
     bool OpenList(std::string& text);
     // Appends the name of every entry line, in file order; false only when the
     // catalogue cannot be read.

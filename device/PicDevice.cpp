@@ -53,6 +53,13 @@ bool IsProtectToken(const std::string& token) {
     return std::any_of(kTokens.begin(), kTokens.end(), [&](const char* t) { return token == t; });
 }
 
+std::string LegendLabel(const std::string& name) {
+    if (!name.empty() && (name.front() == 'p' || name.front() == 'c' || name.front() == kErasedZeroMark)) {
+        return name.substr(1);
+    }
+    return name;
+}
+
 void CPicDevice::ParseLegend() {
     std::string rest = ConfigLegend;
     ConfigCount = 0;
@@ -63,7 +70,7 @@ void CPicDevice::ParseLegend() {
             continue;
         }
         ++ConfigCount;
-        for (int b = CoreWidth - 1; b >= 0; --b) {
+        for (int b = std::clamp(CoreWidth, 0, bounds::kMaxCoreWidth) - 1; b >= 0; --b) {
             std::string token;
             const size_t close = rest.find(']');
             if (close != std::string::npos) {
@@ -78,7 +85,10 @@ void CPicDevice::ParseLegend() {
             const bool one = token == "[-]";
             const bool named = !empty && !zero && !one;
             const bool secondIsC = token.size() > 1 && token[1] == 'c';
-            if (!empty && !zero) {
+            // A name marked with a leading lower-case "z" is a real bit whose
+            // erased value is 0.
+            const bool erasedZero = named && token.size() > 1 && token[1] == kErasedZeroMark;
+            if (!empty && !zero && !erasedZero) {
                 Config[w] |= m;
             }
             if (zero) {

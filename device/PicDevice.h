@@ -101,3 +101,12 @@ public:
 
 // True when the token is one of the nineteen code-protect tokens.
 bool IsProtectToken(const std::string& token);
+
+// The first character of a legend name ("[zXINST]") that marks a named bit
+// whose erased value, and so whose default, is 0. Every other named bit
+// defaults to 1.
+constexpr char kErasedZeroMark = 'z';
+
+// The label a configuration grid shows for a legend name (the token's text
+// inside its brackets): without a leading "p", "c" or "z" marker.
+std::string LegendLabel(const std::string& name);

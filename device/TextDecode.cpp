@@ -1,11 +1,5 @@
 #include "device/TextDecode.h"
 
-#include "platform/InputFile.h"
-#include "platform/Platform.h"
-
-#include <fstream>
-#include <iterator>
-
 bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
     while (i < s.size()) {
@@ -58,11 +52,6 @@ std::string DecodeTextFile(std::string_view bytes) {
     return ShiftJisToUtf8(bytes);
 }
 
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    std::ifstream in = OpenInputFile(path);
-    if (!in) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+EReadResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string& bytes) {
+    return ReadFileLimited(path, maxBytes, bytes);
 }

@@ -1,6 +1,9 @@
 // Text files are read as bytes; inside, all text is UTF-8.
 #pragma once
 
+#include "platform/Platform.h"
+
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,5 +16,5 @@ bool IsValidUtf8(std::string_view bytes);
 // silently and the result is always valid UTF-8.
 std::string DecodeTextFile(std::string_view bytes);
 
-// Reads a whole file as bytes; false when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::string& bytes);
+// Reads a whole plain file of at most maxBytes as bytes (see ReadFileLimited).
+EReadResult ReadFileBytes(const std::string& path, size_t maxBytes, std::string& bytes);

@@ -1,10 +1,10 @@
 #include "image/HexFile.h"
 
 #include "device/TextNumbers.h"
-#include "platform/InputFile.h"
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -55,32 +55,40 @@ bool CHexFile::IsSoundRecord(const std::string& line) {
 }
 
 bool CanOpenHexFile(const std::string& path) {
-    if (!IsRegularFile(path)) {
-        return false;
-    }
-    return static_cast<bool>(OpenInputFile(path));
+    return CanOpenForReading(path);
 }
 
 bool CHexFile::LoadHex(const std::string& path) {
     ClearImage();
-    if (!IsRegularFile(path)) {
+    // Only a plain file, and only up to the limit: a device such as
+    // /dev/zero would otherwise be read until the memory ran out.
+    std::string text;
+    LastReadResult = ReadFileLimited(path, kMaxHexFileBytes, text);
+    if (LastReadResult != EReadResult::Read) {
         return false;
     }
-    std::ifstream in = OpenInputFile(path);
-    if (!in) {
-        return false;
-    }
-    ReadRecords(in);
+    ReadRecordsText(text);
     FilePath = path;
     FileStatus = GetFileStatus(path);
     return true;
 }
 
 void CHexFile::ReadRecords(std::istream& in) {
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ReadRecordsText(text);
+}
+
+void CHexFile::ReadRecordsText(std::string_view text) {
     SegmentBase = 0;
     BadRecordCount = 0;
     std::string line;
-    while (std::getline(in, line)) {
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        line.assign(text.substr(start, end - start));
+        start = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }

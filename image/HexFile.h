@@ -18,11 +18,20 @@
 #include "device/UserPrompt.h"
 #include "platform/Platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
+
+// The largest hex file read. The largest image (128 KiB of PIC18 program
+// memory, 1 KiB of EEPROM, IDs and configuration) written with one data byte
+// per record, the least dense form any tool writes (15 bytes a record with
+// CRLF), is about 2 MB; 16 MiB leaves eight times that. A larger file is no
+// hex file of any device and is refused rather than read into memory.
+constexpr size_t kMaxHexFileBytes = 16 * 1024 * 1024;
 
 // The path names a regular file (or a link to one) that can be opened for
 // reading. A folder, a device or a FIFO is no hex file, whatever it reads.
@@ -38,14 +47,20 @@ public:
     // non-blank line without the leading colon. Such records are still
     // applied as far as they can be read.
     int BadRecordCount = 0;
+    // How the last LoadHex read its file: why it could not be read (missing,
+    // a folder or device, too large) when it failed.
+    EReadResult LastReadResult = EReadResult::Read;
 
     // Clears the image, reads the file record by record, fixes up the
     // configuration words, updates the checksum and starts the change watch.
-    // False when the file cannot be read or is not a regular file (the image
-    // stays cleared, and nothing is watched).
+    // False when the file cannot be read, is not a regular file or is larger
+    // than kMaxHexFileBytes (the image stays cleared, nothing is watched,
+    // and LastReadResult says why).
     bool LoadHex(const std::string& path);
     // Applies every record of the text (from SegmentBase 0), then fixes up the
     // configuration words and updates the checksum; the file side of LoadHex.
+    void ReadRecordsText(std::string_view text);
+    // The same for the whole of a stream (tests, benchmarks).
     void ReadRecords(std::istream& in);
     // Applies one record to the image.
     void ParseHexLine(const std::string& line);

@@ -35,6 +35,20 @@ size_t CBackendLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
     return backend != nullptr ? backend->ReadPipe(pipe, buffer, maxLength) : 0;
 }
 
+size_t CBackendLink::ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) {
+    IUsbLink* backend = m_backend.load();
+    if (backend == nullptr) {
+        failed = true;
+        return 0;
+    }
+    return backend->ReadAnswer(pipe, buffer, maxLength, failed);
+}
+
+size_t CBackendLink::DrainPipe(Handle pipe, unsigned waitMs) {
+    IUsbLink* backend = m_backend.load();
+    return backend != nullptr ? backend->DrainPipe(pipe, waitMs) : 0;
+}
+
 int CBackendLink::CheckPresence(Handle device) {
     IUsbLink* backend = m_backend.load();
     return backend != nullptr ? backend->CheckPresence(device) : 1;

@@ -22,6 +22,8 @@ public:
     Handle OpenPipe(Handle device, int pipe) override;
     bool WritePipe(Handle pipe, const uint8_t* data, size_t length) override;
     size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) override;
+    size_t ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) override;
+    size_t DrainPipe(Handle pipe, unsigned waitMs) override;
     int CheckPresence(Handle device) override;
     void CloseDevice(Handle device) override;
     void HostDelay(unsigned milliseconds) override;

@@ -80,11 +80,24 @@ bool CRunner::MayStartCommand() const {
     return m_bConnected && !IsRunning();
 }
 
+bool CRunner::StartCommand() {
+    if (!MayStartCommand()) {
+        return false;
+    }
+    // What befell the link before this command (the exchanges that open the
+    // writer, say) is no fault of its sequence.
+    m_writer.ClearLinkFault();
+    return true;
+}
+
 // ------------------------------------------------------------ operation start
 
 bool CRunner::BeginOperation(int statusId) {
     m_writer.AbortRequest.store(false);
     m_writer.SocketPins = m_writer.PinCount;
+    // From here the link records what befalls this operation; a writer
+    // taken as not answering before gets another chance.
+    m_writer.ClearLinkFault();
     if (!CheckDeviceId()) {
         return false;
     }
@@ -99,8 +112,13 @@ bool CRunner::CheckDeviceId() {
     if (!m_writer.DeviceIdCheck || m_device.DeviceId == 0xFFFF) {
         return true;
     }
-    // Runs here, on the owner's thread, before any worker starts.
-    (void)m_writer.ReadDeviceId();
+    // Runs here, on the owner's thread, before any worker starts. An ID
+    // that did not come whole (the writer went or fell silent) is no ID at
+    // all, and no reason to speak of a mismatch.
+    if (!m_writer.ReadDeviceId()) {
+        EndOnLinkFault();
+        return false;
+    }
     if ((m_writer.DeviceId & m_writer.DeviceIdMask) == m_device.DeviceId) {
         return true;
     }
@@ -200,6 +218,13 @@ void CRunner::OnTimer() {
         m_front.EnableControls(true);
         m_writer.AbortRequest.store(false);
         Report(EOutcome::Stopped);
+        return;
+    }
+    if (m_writer.LinkFault() != ELinkFault::None) {
+        // The last operation did not go through: what it read is not the
+        // chip, and what it wrote is unknown. Going on would copy the one or
+        // build on the other (an erase cut short and then "completed").
+        EndOnLinkFault();
         return;
     }
     if (!RunStep()) {

@@ -124,6 +124,8 @@ private:
     void JoinFinishedWorker();
     // The guard of every command.
     bool MayStartCommand() const;
+    // The guard, and a fresh link fault record for the command's sequence.
+    bool StartCommand();
 
     // --- sequences (Sequences.cpp) ---
     bool CalibrationApplies() const;
@@ -134,8 +136,14 @@ private:
     // The calibration just read, into the selected device and the file image.
     void TakeCalibrationIntoImages();
     bool CheckVerifyResult();
+    // The protected configuration write after a clean compare, read back
+    // when the option says so; false when it failed or did not take.
+    bool WriteProtection(const CRunnerOptions& options);
     void EndSequence();
     void Report(EOutcome kind);
+    // Ends the sequence over the writer's recorded link fault: the outcome
+    // and the message that go with it.
+    void EndOnLinkFault();
     // Runs step m_nStep; false when the sequence has no such step.
     bool RunStep();
     bool ProgramStep(int step);

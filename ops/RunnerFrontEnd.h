@@ -20,6 +20,13 @@ struct CRunnerOptions {
     bool m_bRewriteCalibration = false;
     // When on, Program never writes the code protection.
     bool m_bDisProtect = false;
+    // When on, Program reads the configuration back after writing the code
+    // protection and takes protection bits that did not take as a failed
+    // protect write. Every transfer of that write may go through while its
+    // cells do not change (a writer that runs its waits too short, a
+    // programming cycle cut off): without the read-back such a chip counts
+    // as protected.
+    bool m_bCheckProtect = true;
     // Tell the user when a Program ended with a clean compare.
     bool m_bComplate = false;
     // Read by the station's file steps: the user ID from the image checksum
@@ -36,7 +43,25 @@ enum class EOutcome {
     DeviceIdMismatch, // the chip's device ID is not the selected device's: the sequence ended
     VerifyDifference, // the compare found a difference: the sequence ended
     Stopped,          // abandoned after a stop request
-    LinkLost, // the writer went while the sequence was set: it waits, and goes on when the writer is back
+    // The writer went while the sequence was set: it waits, and goes on when
+    // the writer is back, unless the writer went in the middle of an
+    // operation (then WriterLost follows once it is back).
+    LinkLost,
+    // The writer went during an exchange the sequence needed (the device ID
+    // read before an operation, or an operation it cut off): the sequence
+    // ended, and nothing after that exchange was done.
+    WriterLost,
+    // The writer stayed attached but stopped answering: the operation
+    // stopped after a few silent transfers, and the sequence ended.
+    WriterNotAnswering,
+    // The writer stayed and answered, but a packet could not be written or
+    // an answer came short or out of turn: the operation's result cannot be
+    // trusted, and the sequence ended.
+    TransferFailed,
+    // Program: the chip was written and compared without difference, but
+    // the final write of the code protection failed: the chip may be left
+    // unprotected (and, with it, its user ID as it was). The sequence ended.
+    ProtectFailed,
 };
 
 struct COutcome {
@@ -69,8 +94,9 @@ public:
 
     // What became of the running sequence. Comes just before the message box
     // or report that tells the user the same, when there is one (the device
-    // ID message, the verify error report, the completion message), so a
-    // front end may let it add to what that box says.
+    // ID message, the verify error report, the completion message, and the
+    // messages of the writer's faults and of the failed protection write),
+    // so a front end may let it add to what that box says.
     virtual void OnOutcome(const COutcome& outcome) = 0;
 
     // Display refreshes from the selected device.

@@ -53,6 +53,26 @@ bool CRunner::CheckVerifyResult() {
     return false;
 }
 
+bool CRunner::WriteProtection(const CRunnerOptions& options) {
+    m_writer.CopyConfig(m_device);
+    m_writer.ClearLinkFault();
+    if (!m_writer.WriteConfig(true)) {
+        return false;
+    }
+    if (!options.m_bCheckProtect) {
+        return true;
+    }
+    if (!m_writer.ReadConfig()) {
+        return false;
+    }
+    for (int w = 0; w < m_device.ConfigWordCount(); ++w) {
+        if (((m_writer.Config[w] ^ m_device.Config[w]) & m_device.ConfigProtectMask[w]) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void CRunner::EndSequence() {
     m_nSequence = SEQ_NONE;
     m_front.EnableControls(true);
@@ -64,10 +84,33 @@ void CRunner::Report(EOutcome kind) {
     m_front.OnOutcome(outcome);
 }
 
+void CRunner::EndOnLinkFault() {
+    EndSequence();
+    EOutcome kind = EOutcome::TransferFailed;
+    const char* message = kMsgTransferFailed;
+    switch (m_writer.LinkFault()) {
+    case ELinkFault::Lost:
+        kind = EOutcome::WriterLost;
+        message = kMsgWriterLost;
+        break;
+    case ELinkFault::NotAnswering:
+        kind = EOutcome::WriterNotAnswering;
+        message = kMsgWriterNotAnswering;
+        break;
+    case ELinkFault::TransferFailed:
+    case ELinkFault::None: // an operation that failed without a record: say it failed
+        break;
+    }
+    Report(kind);
+    // Said once; the record starts afresh for whatever comes next.
+    m_writer.ClearLinkFault();
+    m_front.Show(message, EMsgIcon::Error, EMsgButtons::Ok);
+}
+
 // ------------------------------------------------------------------ commands
 
 void CRunner::OnProgram() {
-    if (!MayStartCommand()) {
+    if (!StartCommand()) {
         return;
     }
     m_writer.CopyProgram(m_device);
@@ -84,7 +127,7 @@ void CRunner::OnProgram() {
 }
 
 void CRunner::OnRead() {
-    if (!MayStartCommand()) {
+    if (!StartCommand()) {
         return;
     }
     m_nSequence = SEQ_READ_ALL;
@@ -93,7 +136,7 @@ void CRunner::OnRead() {
 }
 
 void CRunner::OnReadProgram() {
-    if (!MayStartCommand()) {
+    if (!StartCommand()) {
         return;
     }
     m_nSequence = SEQ_READ_PROGRAM;
@@ -102,7 +145,7 @@ void CRunner::OnReadProgram() {
 }
 
 void CRunner::OnReadData() {
-    if (!MayStartCommand() || m_writer.EepromSize == 0) {
+    if (m_writer.EepromSize == 0 || !StartCommand()) {
         return;
     }
     m_nSequence = SEQ_READ_DATA;
@@ -111,7 +154,7 @@ void CRunner::OnReadData() {
 }
 
 void CRunner::OnReadConfig() {
-    if (!MayStartCommand()) {
+    if (!StartCommand()) {
         return;
     }
     m_nSequence = SEQ_READ_CONFIG;
@@ -120,7 +163,7 @@ void CRunner::OnReadConfig() {
 }
 
 void CRunner::OnVerify() {
-    if (!MayStartCommand()) {
+    if (!StartCommand()) {
         return;
     }
     // The writer is not filled from the selected device: the compare is
@@ -131,7 +174,7 @@ void CRunner::OnVerify() {
 }
 
 void CRunner::OnErase() {
-    if (!MayStartCommand()) {
+    if (!StartCommand()) {
         return;
     }
     m_nSequence = SEQ_ERASE;
@@ -214,8 +257,13 @@ bool CRunner::ProgramStep(int step) {
         if (!options.m_bDisProtect && m_device.IsProtected()) {
             // Protection goes on only after a clean compare of the
             // unprotected chip; a short exchange, made here on this thread.
-            m_writer.CopyConfig(m_device);
-            (void)m_writer.WriteConfig(true);
+            // Its failure leaves a chip that reads as programmed but may be
+            // open to anyone, so it is a failure of the whole Program.
+            if (!WriteProtection(options)) {
+                Report(EOutcome::ProtectFailed);
+                m_front.Show(kMsgProtectFailed, EMsgIcon::Error, EMsgButtons::Ok);
+                return true;
+            }
         }
         Report(EOutcome::Completed);
         if (options.m_bComplate) {

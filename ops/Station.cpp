@@ -35,6 +35,7 @@ bool CStation::SelectDevice(const std::string& name) {
     m_front.ShowSelectedDevice();
     m_file.AssignFrom(m_device);
     m_writer.AssignFrom(m_file);
+    FollowDeviceWithSimulatedChip();
     ApplySumId();
     return true;
 }

@@ -71,6 +71,11 @@ enum class EBackendResult {
 // The other ID words, and the user ID of any other core, stay as they are.
 void PutChecksumInUserId(CPicDevice& image);
 
+// The file name of a device type's simulated chip in a chip folder: the name
+// with every character other than a letter, digit, '-', '_' or '.' replaced
+// by '_', a leading '.' guarded, and ".chip" appended.
+std::string SimChipFileName(const std::string& deviceName);
+
 class CStation : public IHexFileCheck {
 public:
     // The selected device starts as the built-in default device; the file
@@ -110,6 +115,16 @@ public:
     EWriterBackend Backend() const { return m_backend; }
     // The simulated writer when it is the backend, else nullptr.
     CSimWriter* Simulator() { return m_pSim; }
+    // The simulated writer with one chip per device type, each kept in its
+    // own file in `folder` (SimChipFileName of the type; the folder is made
+    // when missing), so that separate runs find the same chips. The chip in
+    // the socket follows the selected device: it is put in now, and every
+    // SelectDevice saves the chip of the old type to its file (when anything
+    // was written to it) and puts in the one of the new type, as it was
+    // saved or blank. SaveSimulatedChip saves the one in the socket. A type the
+    // simulator has no model of, or whose file cannot be loaded, leaves the
+    // socket empty (and a damaged file as it is).
+    EBackendResult UseSimulatorChipFolder(const std::string& folder, bool strictTiming);
     // Saves the simulated chip to its file. True when there is nothing to
     // save (another backend, no chip file) or the save worked.
     bool SaveSimulatedChip();
@@ -117,7 +132,8 @@ public:
     // --- device selection ---
     // Loads the named entry of the catalogue into the selected device, shows
     // it (ShowSelectedDevice), gives the file image and then the writer its
-    // parameters and blank image (the file image keeps its path), and ends
+    // parameters and blank image (the file image keeps its path), puts the
+    // type's simulated chip in the socket in the chip-folder mode, and ends
     // with ApplySumId. False, with nothing changed, when the catalogue lacks
     // the name (or cannot be read: its message has been shown) or an
     // operation runs.
@@ -185,6 +201,9 @@ private:
     // The backend behind the link is about to change.
     bool MayChangeBackend() const;
     void DropOwnedBackend();
+    // In the chip-folder mode: the chip in the socket becomes the selected
+    // device type's (the one there is saved first).
+    void FollowDeviceWithSimulatedChip();
 
     IStationFrontEnd& m_front;
     CProfile* m_pRecentFiles;
@@ -194,6 +213,8 @@ private:
     std::unique_ptr<IUsbLink> m_pOwnedBackend;
     CSimWriter* m_pSim = nullptr;
     std::string m_simChipFile;
+    std::string m_simChipFolder; // the chip-folder mode when not empty
+    bool m_simStrictTiming = false;
     EWriterBackend m_backend = EWriterBackend::None;
     CBackendLink m_link;
 

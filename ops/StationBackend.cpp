@@ -12,10 +12,25 @@ bool CStation::MayChangeBackend() const {
     return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread();
 }
 
+std::string SimChipFileName(const std::string& deviceName) {
+    std::string name;
+    // No hidden file, and never "." or "..".
+    if (deviceName.empty() || deviceName[0] == '.') {
+        name += '_';
+    }
+    for (const char c : deviceName) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '_' || c == '.';
+        name += plain ? c : '_';
+    }
+    return name + ".chip";
+}
+
 void CStation::DropOwnedBackend() {
     (void)m_link.SetBackend(nullptr);
     m_pSim = nullptr;
     m_simChipFile.clear();
+    m_simChipFolder.clear();
     m_pOwnedBackend.reset();
     m_backend = EWriterBackend::None;
 }
@@ -37,7 +52,7 @@ EBackendResult CStation::UseSimulator(const std::string& chipFile, bool strictTi
     }
     const ESimTiming timing = strictTiming ? ESimTiming::Strict : ESimTiming::Typical;
     std::unique_ptr<ISimChip> chip;
-    if (IsRegularFile(chipFile) || IsFolder(chipFile)) {
+    if (PathExists(chipFile)) {
         chip = LoadSimChipFromFile(chipFile, timing);
         if (!chip) {
             return EBackendResult::BadChipFile;
@@ -66,6 +81,50 @@ EBackendResult CStation::UseLink(IUsbLink& link) {
     (void)m_link.SetBackend(&link);
     m_backend = EWriterBackend::External;
     return EBackendResult::Ok;
+}
+
+EBackendResult CStation::UseSimulatorChipFolder(const std::string& folder, bool strictTiming) {
+    if (!MayChangeBackend()) {
+        return EBackendResult::Busy;
+    }
+    DropOwnedBackend();
+    auto sim = std::make_unique<CSimWriter>();
+    m_pSim = sim.get();
+    m_pOwnedBackend = std::move(sim);
+    m_simChipFolder = folder;
+    m_simStrictTiming = strictTiming;
+    (void)MakeFolders(folder);
+    (void)m_link.SetBackend(m_pOwnedBackend.get());
+    m_backend = EWriterBackend::Simulated;
+    FollowDeviceWithSimulatedChip();
+    return EBackendResult::Ok;
+}
+
+void CStation::FollowDeviceWithSimulatedChip() {
+    if (m_pSim == nullptr || m_simChipFolder.empty()) {
+        return;
+    }
+    // Runs only while no operation runs: nothing talks to the chip. A chip
+    // nothing was written to needs no file (or has one already).
+    if (m_pSim->Chip() != nullptr && m_pSim->Chip()->Counters().CyclesCompleted > 0) {
+        (void)SaveSimulatedChip();
+    }
+    (void)m_pSim->RemoveChip();
+    m_simChipFile.clear();
+    const std::string file = PathInFolder(m_simChipFolder, SimChipFileName(m_device.DeviceName));
+    const ESimTiming timing = m_simStrictTiming ? ESimTiming::Strict : ESimTiming::Typical;
+    std::unique_ptr<ISimChip> chip;
+    if (PathExists(file)) {
+        // A file that does not load stays untouched: no blank chip is saved over it.
+        chip = LoadSimChipFromFile(file, timing);
+    } else {
+        chip = MakeSimChip(m_device.DeviceName, timing);
+    }
+    if (!chip) {
+        return;
+    }
+    m_pSim->InsertChip(std::move(chip));
+    m_simChipFile = file;
 }
 
 bool CStation::SaveSimulatedChip() {

@@ -26,5 +26,14 @@ constexpr const char* kWriterLabelDisconnected = "Disconect Writer";
 
 constexpr const char* kMsgDeviceIdMismatch = "デバイスIDが一致しません";
 constexpr const char* kMsgCompleted = "正常終了しました。";
+// The writer went during an exchange the sequence needed.
+constexpr const char* kMsgWriterLost = "ライターとの接続が切れました。";
+// The writer stayed attached but stopped answering.
+constexpr const char* kMsgWriterNotAnswering = "ライターが応答しません。";
+// A packet or an answer was lost on the way.
+constexpr const char* kMsgTransferFailed = "ライターとの通信に失敗しました。";
+// Program: the code protection could not be written after a clean compare.
+constexpr const char* kMsgProtectFailed =
+    "プロテクトの書き込みに失敗しました。\nチップはプロテクトされていない可能性があります。";
 // A hex file that cannot be opened or read.
 constexpr const char* kMsgFileNotFound = "ファイルが見つかりません";

@@ -50,6 +50,35 @@ CFileStatus GetFileStatus(const std::string& path);
 // device, a pipe, or nothing at all.
 bool IsRegularFile(const std::string& path);
 bool IsFolder(const std::string& path);
+// Anything at all is at `path` (after following links): a file, a folder, a
+// device.
+bool PathExists(const std::string& path);
+// `name` in `folder`, with this system's separator between them.
+std::string PathInFolder(const std::string& folder, const std::string& name);
+
+// ---------------------------------------------------------------- bounded read
+
+// Why a whole-file read gave nothing.
+enum class EReadResult {
+    Read,     // the bytes are in
+    Missing,  // no such file, or it may not be opened
+    NotAFile, // a folder, a device (/dev/zero, /dev/urandom), a pipe or a socket
+    TooLarge, // more bytes than the caller's limit
+    Failed,   // the system reported an error while reading
+};
+
+// The one way this system reads a whole file the user names. Only a plain
+// file (links followed) is read, so a device that never ends or a pipe that
+// never answers is refused before it is opened; and no more than maxBytes + 1
+// bytes are ever taken, so a file that is too large, or one that grows while
+// it is read, is refused once it passes the limit instead of filling the
+// memory. Each reader passes the limit of its largest legitimate file. On
+// any result other than Read, `bytes` is empty.
+EReadResult ReadFileLimited(const std::string& path, size_t maxBytes, std::string& bytes);
+
+// A plain file (links followed) that this user may open for reading, tried by
+// opening it without reading a byte.
+bool CanOpenForReading(const std::string& path);
 
 // ---------------------------------------------------------------- folders
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -146,6 +147,75 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
     std::sort(found.begin(), found.end());
     names = std::move(found);
     return true;
+}
+
+EReadResult ReadFileLimited(const std::string& path, size_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    if (path.empty()) {
+        return EReadResult::Missing;
+    }
+    // Tested before the open: opening a pipe would wait for a writer, and a
+    // device would be read without end. (What is swapped in between the test
+    // and the open is still cut off at the limit.)
+    std::error_code error;
+    const fs::file_status status = fs::status(FsPath(path), error);
+    if (error || !fs::exists(status)) {
+        return EReadResult::Missing;
+    }
+    if (!fs::is_regular_file(status)) {
+        return EReadResult::NotAFile;
+    }
+    // Too large already: refused without reading (one that grows past the
+    // limit while it is read is caught below).
+    const uintmax_t size = fs::file_size(FsPath(path), error);
+    if (!error && size > maxBytes) {
+        return EReadResult::TooLarge;
+    }
+    std::ifstream in(FsPath(path), std::ios::binary);
+    if (!in) {
+        return EReadResult::Missing;
+    }
+    // istream::read turns a failing read of the system into badbit rather
+    // than an exception, so nothing escapes from here.
+    constexpr size_t kChunk = 64 * 1024;
+    std::string text;
+    char buffer[kChunk];
+    while (true) {
+        const size_t room = maxBytes - std::min(maxBytes, text.size()) + 1;
+        in.read(buffer, static_cast<std::streamsize>(std::min(kChunk, room)));
+        const auto got = static_cast<size_t>(in.gcount());
+        text.append(buffer, got);
+        if (text.size() > maxBytes) {
+            return EReadResult::TooLarge;
+        }
+        if (in.bad()) {
+            return EReadResult::Failed;
+        }
+        if (!in) {
+            break; // end of file
+        }
+    }
+    bytes = std::move(text);
+    return EReadResult::Read;
+}
+
+bool PathExists(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && fs::exists(FsPath(path), error);
+}
+
+std::string PathInFolder(const std::string& folder, const std::string& name) {
+    return Utf8(FsPath(folder) / FsPath(name));
+}
+
+bool CanOpenForReading(const std::string& path) {
+    if (!IsRegularFile(path)) {
+        return false;
+    }
+    // The path reaches Windows as UTF-16 this way; a std::string would be
+    // taken in the ANSI code page.
+    const std::ifstream in(FsPath(path), std::ios::binary);
+    return static_cast<bool>(in);
 }
 
 CReplaceFaultScope::CReplaceFaultScope(const CReplaceFault& fault) {

@@ -3,7 +3,10 @@
 # with sudo available). Does nothing when they are all there already.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libcli11-dev libusb-1.0-0-dev)
+# umockdev: the libusb link's tests (label usb) run against a writer emulated
+# on a private USB bus; without it they skip and say so.
+packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libcli11-dev libusb-1.0-0-dev
+          umockdev libumockdev-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,13 +1,11 @@
 #include "settings/FileStore.h"
 
-#include "platform/InputFile.h"
 #include "platform/Platform.h"
 #include "settings/KeyFile.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -45,23 +43,6 @@ std::vector<std::string> AppNamesIn(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text) {
-    std::ifstream in = OpenInputFile(path);
-    if (!in) {
-        return false;
-    }
-    text.clear();
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<size_t>(in.gcount()));
-        if (text.size() > kMaxSettingsFileSize) {
-            text.clear();
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -116,7 +97,7 @@ std::string CFileStore::FindAppFile(const std::string& company, const std::strin
     return {};
 }
 
-bool CFileStore::Resolve(const std::string& path, std::vector<std::string>& names, CAppFile& file) const {
+bool CFileStore::Resolve(const std::string& path, std::vector<std::string>& names, CAppFile& file) {
     if (m_base.empty() || !SplitKeyPath(path, names)) {
         return false;
     }
@@ -138,24 +119,48 @@ bool CFileStore::Resolve(const std::string& path, std::vector<std::string>& name
         bool folderExists = false;
         file.Path =
             (fs::path(CompanyFolder(names[1], folderExists)) / (names[2] + kSettingsFileExtension)).string();
-        file.Key.Name = names[2];
+        m_parsed = CParsedFile{};
+        m_parsed.Key.Name = names[2];
+        file.Key = &m_parsed.Key;
         return true;
     }
     const fs::path found(file.Path);
-    file.Key.Name = found.stem().string();
+    // Only a plain file of a sane size is read; anything else reads as a key
+    // without values, and is replaced by the next save.
     std::string text;
-    if (ReadWholeFile(file.Path, text)) {
-        ParseKeyFile(text, found.parent_path().filename().string(), file.Key);
+    const bool read = ReadFileLimited(file.Path, kMaxSettingsFileSize, text) == EReadResult::Read;
+    const std::string name = found.stem().string();
+    if (!m_parsed.Valid || m_parsed.Path != file.Path || m_parsed.Key.Name != name ||
+        m_parsed.Bytes != text) {
+        m_parsed = CParsedFile{};
+        m_parsed.Key.Name = name;
+        if (read) {
+            ParseKeyFile(text, found.parent_path().filename().string(), m_parsed.Key);
+            ++m_parseCount;
+        }
+        m_parsed.Path = file.Path;
+        m_parsed.Bytes = std::move(text);
+        m_parsed.Valid = true;
     }
+    file.Key = &m_parsed.Key;
     return true;
 }
 
 bool CFileStore::Save(const CAppFile& file) {
     const fs::path target(file.Path);
     MakeFolders(target.parent_path().string());
-    const std::string text = FormatKeyFile(file.Key, target.parent_path().filename().string());
+    std::string text = FormatKeyFile(*file.Key, target.parent_path().filename().string());
+    // Whatever happens, the tree in hand is no longer known to be the file's
+    // until the file holds it.
+    m_parsed.Valid = false;
     if (m_interruptAfter >= text.size()) {
-        return ReplaceFileSafely(file.Path, text) == EReplaceResult::Replaced;
+        if (ReplaceFileSafely(file.Path, text) != EReplaceResult::Replaced) {
+            return false;
+        }
+        m_parsed.Path = file.Path;
+        m_parsed.Bytes = std::move(text);
+        m_parsed.Valid = true;
+        return true;
     }
     CReplaceFault crash;
     crash.Step = EReplaceStep::Write;
@@ -181,7 +186,7 @@ bool CFileStore::KeyExists(const std::string& path) {
         CompanyFolder(names[1], exists);
         return exists;
     }
-    return file.Exists && file.Key.Find(names, kAppDepth) != nullptr;
+    return file.Exists && file.Key->Find(names, kAppDepth) != nullptr;
 }
 
 bool CFileStore::ReadString(const std::string& path, const std::string& name, std::string& value) {
@@ -190,7 +195,7 @@ bool CFileStore::ReadString(const std::string& path, const std::string& name, st
     if (!Resolve(path, names, file) || names.size() < kAppDepth) {
         return false;
     }
-    const CKeyNode* key = file.Key.Find(names, kAppDepth);
+    const CKeyNode* key = file.Key->Find(names, kAppDepth);
     const CRegValue* found = key != nullptr ? key->FindValue(name) : nullptr;
     if (found == nullptr || found->Type != EValueType::String) {
         return false;
@@ -205,7 +210,7 @@ bool CFileStore::ReadDword(const std::string& path, const std::string& name, uin
     if (!Resolve(path, names, file) || names.size() < kAppDepth) {
         return false;
     }
-    const CKeyNode* key = file.Key.Find(names, kAppDepth);
+    const CKeyNode* key = file.Key->Find(names, kAppDepth);
     const CRegValue* found = key != nullptr ? key->FindValue(name) : nullptr;
     if (found == nullptr || found->Type != EValueType::Dword) {
         return false;
@@ -220,7 +225,7 @@ bool CFileStore::WriteValue(const std::string& path, const CRegValue& value) {
     if (!Resolve(path, names, file) || names.size() < kAppDepth) {
         return false;
     }
-    CKeyNode& key = file.Key.Ensure(names, kAppDepth);
+    CKeyNode& key = file.Key->Ensure(names, kAppDepth);
     if (value.Type == EValueType::Dword) {
         key.SetDword(value.Name, value.Number);
     } else {
@@ -261,7 +266,7 @@ bool CFileStore::EnumSubKey(const std::string& path, size_t index, std::string& 
         name = apps[index];
         return true;
     }
-    const CKeyNode* key = file.Exists ? file.Key.Find(names, kAppDepth) : nullptr;
+    const CKeyNode* key = file.Exists ? file.Key->Find(names, kAppDepth) : nullptr;
     if (key == nullptr || index >= key->SubKeys.size()) {
         return false;
     }
@@ -286,10 +291,11 @@ bool CFileStore::DeleteKey(const std::string& path) {
         return false;
     }
     if (names.size() == kAppDepth) {
-        return file.Key.SubKeys.empty() && RemovePath(file.Path);
+        m_parsed.Valid = false;
+        return file.Key->SubKeys.empty() && RemovePath(file.Path);
     }
     const std::string last = names.back();
     names.pop_back();
-    CKeyNode* parent = file.Key.Find(names, kAppDepth);
+    CKeyNode* parent = file.Key->Find(names, kAppDepth);
     return parent != nullptr && parent->RemoveLeafSubKey(last) && Save(file);
 }

@@ -20,13 +20,16 @@
 // or the new settings, never a part; a settings file made read-only is not
 // written, and one kept elsewhere behind a link stays there. A missing,
 // unreadable or damaged file reads as a key without values (or no key at all
-// when the file is missing).
+// when the file is missing). Reading the file is cheap (a few hundred
+// bytes); parsing it is not repeated while its bytes stay the same as at
+// the last parse or save, so another program's change is still seen at once.
 #pragma once
 
 #include "settings/KeyTree.h"
 #include "settings/SettingsStore.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -63,17 +66,28 @@ public:
     // and the settings file untouched, as a process killed mid-save would.
     void InterruptNextSave(size_t bytes) { m_interruptAfter = bytes; }
 
+    // How often a file's text has been parsed (for tests).
+    uint64_t ParseCount() const { return m_parseCount; }
+
 private:
     struct CAppFile {
         std::string Path; // the .conf file, existing or to be created
         bool Exists = false;
-        CKeyNode Key; // the application key with everything below it
+        CKeyNode* Key = nullptr; // the application key with everything below it (m_parsed's)
+    };
+    // The application file last read or saved: its path, its bytes and
+    // their tree. Valid only while the tree is what those bytes say.
+    struct CParsedFile {
+        std::string Path;
+        std::string Bytes;
+        bool Valid = false;
+        CKeyNode Key;
     };
 
     // Splits `path` and, for a path at or below an application key, finds
     // and reads its file. False for an invalid path or one that is not below
     // "Software".
-    bool Resolve(const std::string& path, std::vector<std::string>& names, CAppFile& file) const;
+    bool Resolve(const std::string& path, std::vector<std::string>& names, CAppFile& file);
     bool WriteValue(const std::string& path, const CRegValue& value);
     bool Save(const CAppFile& file);
 
@@ -81,4 +95,6 @@ private:
 
     std::string m_base;
     size_t m_interruptAfter = std::numeric_limits<size_t>::max();
+    CParsedFile m_parsed;
+    uint64_t m_parseCount = 0;
 };

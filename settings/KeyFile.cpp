@@ -3,6 +3,10 @@
 #include "settings/SettingsStore.h"
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -131,9 +135,68 @@ void FormatKey(const CKeyNode& key, const std::string& path, std::string& out) {
     }
 }
 
+// The tree as the reader builds it: like CKeyNode, with each key's values
+// and subkeys also found by their case-folded names, so that a file of n
+// values reads in time linear in n (a search of the value list for each
+// value read took time quadratic in it). Nodes live behind pointers that
+// stay put while their parent's list grows.
+struct CBuildNode {
+    std::string Name;
+    std::vector<CRegValue> Values;
+    std::unordered_map<std::string, size_t> ValueIndex;
+    std::vector<std::unique_ptr<CBuildNode>> SubKeys;
+    std::unordered_map<std::string, size_t> SubIndex;
+
+    CBuildNode& Sub(const std::string& name) {
+        const auto [it, added] = SubIndex.try_emplace(Folded(name), SubKeys.size());
+        if (added) {
+            SubKeys.push_back(std::make_unique<CBuildNode>());
+            SubKeys.back()->Name = name;
+        }
+        return *SubKeys[it->second];
+    }
+    CRegValue& Value(const std::string& name) {
+        const auto [it, added] = ValueIndex.try_emplace(Folded(name), Values.size());
+        if (added) {
+            Values.emplace_back();
+            Values.back().Name = name;
+        }
+        return Values[it->second];
+    }
+
+    // Names compare as SameName does: ASCII letters without regard to case.
+    static std::string Folded(const std::string& name) {
+        std::string folded = name;
+        for (char& c : folded) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return folded;
+    }
+
+    void TakeFrom(const CKeyNode& key) {
+        for (const CRegValue& value : key.Values) {
+            Value(value.Name) = value;
+        }
+        for (const CKeyNode& sub : key.SubKeys) {
+            Sub(sub.Name).TakeFrom(sub);
+        }
+    }
+    void MoveInto(CKeyNode& key) {
+        key.Values = std::move(Values);
+        key.SubKeys.clear();
+        key.SubKeys.resize(SubKeys.size());
+        for (size_t i = 0; i < SubKeys.size(); ++i) {
+            key.SubKeys[i].Name = std::move(SubKeys[i]->Name);
+            SubKeys[i]->MoveInto(key.SubKeys[i]);
+        }
+    }
+};
+
 // The key a section line names, or nullptr for a line that names no key of
 // this file.
-CKeyNode* SectionKey(std::string_view line, const std::vector<std::string>& appPath, CKeyNode& appKey) {
+CBuildNode* SectionKey(std::string_view line, const std::vector<std::string>& appPath, CBuildNode& appKey) {
     if (line.size() < 2 || line.back() != ']') {
         return nullptr;
     }
@@ -152,10 +215,14 @@ CKeyNode* SectionKey(std::string_view line, const std::vector<std::string>& appP
             return nullptr;
         }
     }
-    return &appKey.Ensure(names, appPath.size());
+    CBuildNode* node = &appKey;
+    for (size_t i = appPath.size(); i < names.size(); ++i) {
+        node = &node->Sub(names[i]);
+    }
+    return node;
 }
 
-void ParseValueLine(std::string_view line, CKeyNode& key) {
+void ParseValueLine(std::string_view line, CBuildNode& key) {
     size_t pos = 0;
     std::string name;
     if (!UnquoteText(line, pos, name)) {
@@ -170,13 +237,19 @@ void ParseValueLine(std::string_view line, CKeyNode& key) {
     if (pos < line.size() && line[pos] == '"') {
         std::string text;
         if (UnquoteText(line, pos, text) && Trim(line.substr(pos)).empty()) {
-            key.SetString(name, text);
+            CRegValue& value = key.Value(name);
+            value.Type = EValueType::String;
+            value.Text = std::move(text);
+            value.Number = 0;
         }
         return;
     }
     uint32_t number = 0;
     if (ParseDword(Trim(line.substr(pos)), number)) {
-        key.SetDword(name, number);
+        CRegValue& value = key.Value(name);
+        value.Type = EValueType::Dword;
+        value.Text.clear();
+        value.Number = number;
     }
 }
 
@@ -279,7 +352,9 @@ std::string FormatKeyFile(const CKeyNode& appKey, const std::string& company) {
 
 void ParseKeyFile(std::string_view text, const std::string& company, CKeyNode& appKey) {
     const std::vector<std::string> appPath = {"Software", company, appKey.Name};
-    CKeyNode* current = nullptr;
+    CBuildNode root;
+    root.TakeFrom(appKey);
+    CBuildNode* current = nullptr;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -296,9 +371,10 @@ void ParseKeyFile(std::string_view text, const std::string& company, CKeyNode& a
             continue;
         }
         if (trimmed.front() == '[') {
-            current = SectionKey(trimmed, appPath, appKey);
+            current = SectionKey(trimmed, appPath, root);
         } else if (current != nullptr) {
             ParseValueLine(line, *current);
         }
     }
+    root.MoveInto(appKey);
 }

@@ -21,6 +21,23 @@ CMidRangeChip::CMidRangeChip(const CMidDevice& device, const CMidFamily& family,
 
 // --- programming mode ---
 
+void CMidRangeChip::PowerUp(uint64_t nowUs) {
+    m_vddKnown = true;
+    m_vddSinceUs = nowUs;
+}
+
+// MCLR off and the internal oscillator: the device runs its own code once
+// powered, and may have taken the programming pins before VPP comes.
+bool CMidRangeChip::RunsOwnCode() const {
+    const CMidDevice& d = m_device;
+    if (d.MclrEnableBit == 0 || d.OscMask == 0 || m_config.Value.empty()) {
+        return false;
+    }
+    const uint16_t word = m_config.Value[0];
+    const uint16_t osc = static_cast<uint16_t>(word & d.OscMask);
+    return (word & d.MclrEnableBit) == 0 && (osc == d.IntOsc[0] || osc == d.IntOsc[1]);
+}
+
 void CMidRangeChip::SetProgrammingMode(bool on, uint64_t nowUs) {
     if (on == m_programming) {
         return;
@@ -28,8 +45,14 @@ void CMidRangeChip::SetProgrammingMode(bool on, uint64_t nowUs) {
     if (!on) {
         // The programming voltage goes: a cycle that has had its time is done,
         // one that has not is cut short.
+        SettleDischarge(nowUs);
         FinishCycle(nowUs, -1);
         m_programming = false;
+        return;
+    }
+    if (m_family.VppFirstWindowUs != 0 && m_vddKnown && RunsOwnCode() &&
+        nowUs > m_vddSinceUs + m_family.VppFirstWindowUs) {
+        m_counters.EntriesRefused++;
         return;
     }
     m_programming = true;
@@ -43,6 +66,7 @@ void CMidRangeChip::SetProgrammingMode(bool on, uint64_t nowUs) {
     m_armed = EArmed::None;
     m_setupStep = 0;
     m_cycle = Cycle{};
+    m_discharging = Cycle{};
 }
 
 // --- the three ICSP entry points ---
@@ -95,12 +119,13 @@ uint16_t CMidRangeChip::MidRead(uint8_t command, uint64_t nowUs) {
 // Counts the command and decodes it; false when the chip does nothing with
 // it (outside programming mode, or a code the family lacks).
 bool CMidRangeChip::Arrive(uint8_t command, uint64_t nowUs, int& code) {
-    (void)nowUs;
     if (!m_programming) {
         m_counters.CommandsIgnored++;
         return false;
     }
     m_counters.Commands++;
+    // Any clocks on the pins end the discharge wait, known command or not.
+    SettleDischarge(nowUs);
     code = Decode(command);
     if (code < 0) {
         m_counters.UnknownCommands++;
@@ -155,11 +180,17 @@ void CMidRangeChip::FinishCycle(uint64_t nowUs, int code) {
         const Cycle cycle = m_cycle;
         m_cycle.Active = false;
         const uint64_t elapsed = nowUs >= cycle.StartUs ? nowUs - cycle.StartUs : 0;
-        if (elapsed >= cycle.NeedUs) {
+        if (cycle.External && !isEnd) {
+            m_counters.CyclesNotEnded++;
+            m_counters.CyclesTooShort++;
+        } else if (elapsed < cycle.NeedUs) {
+            m_counters.CyclesTooShort++;
+        } else if (cycle.External && m_family.DischargeUs != 0) {
+            m_discharging = cycle;
+            m_dischargedUs = nowUs + m_family.DischargeUs;
+        } else {
             ApplyCycle(cycle);
             m_counters.CyclesCompleted++;
-        } else {
-            m_counters.CyclesTooShort++;
         }
         const bool rowCycle = cycle.Kind == ECycleKind::ProgramRow || cycle.Kind == ECycleKind::ProgramIdRow;
         if (rowCycle && m_family.ResetLatchesAfterCycle) {
@@ -168,6 +199,23 @@ void CMidRangeChip::FinishCycle(uint64_t nowUs, int code) {
     }
     if (isEnd && m_family.EndResetsLatches) {
         ResetLatches();
+    }
+}
+
+// The cycle that End Programming ended takes effect once its discharge time
+// has passed; the next clocks (or the voltage going) come to see whether it has.
+void CMidRangeChip::SettleDischarge(uint64_t nowUs) {
+    if (!m_discharging.Active) {
+        return;
+    }
+    const Cycle cycle = m_discharging;
+    m_discharging.Active = false;
+    if (nowUs >= m_dischargedUs) {
+        ApplyCycle(cycle);
+        m_counters.CyclesCompleted++;
+    } else {
+        m_counters.DischargeCut++;
+        m_counters.CyclesTooShort++;
     }
 }
 

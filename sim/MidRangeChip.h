@@ -18,9 +18,16 @@
 //  - A cycle (programming or erase) takes effect only when it has been given
 //    its time (typical, or maximum in strict timing) before the next command
 //    that the chip decodes, or before the programming voltage goes. Cut short,
-//    it leaves the cells as they were. An externally timed cycle ends at its
-//    End Programming command; a command the family does not know is ignored
-//    and the cycle runs on until the next command it does know.
+//    it leaves the cells as they were. An externally timed cycle ends only at
+//    the family's End Programming command: any other command it decodes, or
+//    the programming voltage going, cuts it short; a command the family does
+//    not know is ignored and the cycle runs on. Where the family has a
+//    discharge time (TDIS) after End Programming, the cycle takes effect only
+//    when no command is clocked in before that time has passed.
+//  - Entry: with MCLR turned off and the internal oscillator selected, the
+//    chip enters programming mode only when VPP follows VDD within the
+//    family's window (the VPP-first entry); otherwise it stays out and counts
+//    the refusal.
 //  - Code protection (CP bits 0) makes program memory read as 0 (F-A keeps
 //    the OSCCAL word readable); CPD makes data EEPROM read as 0. Only the
 //    erases that reset the configuration word lift it; which ones do is per
@@ -53,6 +60,7 @@ public:
 
     void SetProgrammingMode(bool on, uint64_t nowUs) override;
     bool InProgrammingMode() const override { return m_programming; }
+    void PowerUp(uint64_t nowUs) override;
 
     void MidCommand(uint8_t command, uint64_t nowUs) override;
     void MidLoad(uint8_t command, uint16_t raw, uint64_t nowUs) override;
@@ -144,6 +152,8 @@ private:
     int Decode(uint8_t command) const;
     bool Arrive(uint8_t command, uint64_t nowUs, int& code);
     void FinishCycle(uint64_t nowUs, int code);
+    void SettleDischarge(uint64_t nowUs);
+    bool RunsOwnCode() const;
     void Execute(int code, uint16_t word, uint64_t nowUs);
     void LoadWord(uint16_t word);
     void BeginCommand08(uint64_t nowUs);
@@ -192,6 +202,11 @@ private:
     EArmed m_armed = EArmed::None;
     int m_setupStep = 0; // 0x01 then 0x07 seen
     Cycle m_cycle;
+    // A cycle ended by End Programming, waiting out its discharge time.
+    Cycle m_discharging;
+    uint64_t m_dischargedUs = 0;
+    bool m_vddKnown = false;
+    uint64_t m_vddSinceUs = 0;
 };
 
 // A blank chip of a catalogue name, or nullptr for a name the table lacks.

@@ -11,6 +11,15 @@ constexpr CMidCycleTime T(uint32_t typicalUs, uint32_t maximumUs) {
     return CMidCycleTime{typicalUs, maximumUs};
 }
 
+// With MCLR off and the internal oscillator selected the device runs its own
+// code a few microseconds after VDD; the "VPP first" entry of DS41191D,
+// DS41196G, DS41204G and DS41287C must beat that.
+constexpr uint32_t kVppFirstWindowUs = 5;
+// DS39603C / DS39607B allow VPP up to 250 µs after VDD for such a device.
+constexpr uint32_t kVppSoonWindowUs = 250;
+// TDIS of DS41204G and DS41287C.
+constexpr uint32_t kDischargeUs = 100;
+
 CMidFamily MakeA() {
     // DS41191D: 0x08 erases the word before programming it (§2.3.1.5), 0x18 is
     // the externally timed program-only cycle ended by 0x0A. Bulk erase also
@@ -28,6 +37,7 @@ CMidFamily MakeA() {
     f.BulkFromProgramErasesConfig = true;
     f.BulkClearsProtectedData = true;
     f.ProtectedKeepsLastWord = true;
+    f.VppFirstWindowUs = kVppFirstWindowUs;
     f.Program = T(2000, 2500);
     f.ProgramData = T(5000, 6000);
     f.ProgramOnly = T(2000, 2000);
@@ -39,9 +49,10 @@ CMidFamily MakeB(char id) {
     // DS41204G: 4-word latches or single words (§3.1.1-3.1.2); 0x08 programs
     // without erasing flash (there is a row erase, 0x11, of 16 words); the
     // calibration word at 0x2008 survives a bulk erase started below it
-    // (§3.1.4). TPROG1 3/6 ms, TPROG2 3 ms, TERA 6 ms (Tab 6-1).
-    // DS41287C (family I) is the same set with both configuration words and
-    // the calibration word at 0x2009 (§3.2.5); TPROG2 2-2.5 ms.
+    // (§3.1.4). TPROG1 at least 3 ms (program) and 6 ms (data), TPROG2 at
+    // least 3 ms, TERA 5 typ / 6 ms max, TDIS 100 µs after End Programming
+    // (Tab 6-1). DS41287C (family I) is the same set with both configuration
+    // words and the calibration word at 0x2009 (§3.2.5), and the same times.
     CMidFamily f;
     f.Id = id;
     f.Document = id == 'B' ? "DS41204G" : "DS41287C";
@@ -55,22 +66,25 @@ CMidFamily MakeB(char id) {
     f.BulkFromProgramErasesConfig = true;
     f.BulkClearsProtectedData = true;
     f.ResetLatchesAfterCycle = true;
-    f.Program = T(2500, 3000);
-    f.ProgramData = T(5000, 6000);
-    f.ProgramOnly = id == 'B' ? T(3000, 3000) : T(2000, 2500);
+    f.Program = T(3000, 3000);
+    f.ProgramData = T(6000, 6000);
+    f.ProgramOnly = T(3000, 3000);
     f.BulkErase = T(5000, 6000);
     f.RowErase = T(5000, 6000);
+    f.DischargeUs = kDischargeUs;
+    f.VppFirstWindowUs = kVppFirstWindowUs;
     return f;
 }
 
-CMidFamily MakeC() {
+CMidFamily MakeC(char id) {
     // DS30262E: 0x08 is erase+program (8 ms max), 0x18 program-only; 0x09 and
     // 0x0B only select the bulk erase that the next 0x08 runs (§2.3.1.7-8), and
     // neither works on a protected part. The 0x01/0x07 sequence at 0x2007
-    // erases everything, protection included (§4.1).
+    // erases everything, protection included (§4.1). DS39025 (family J, the
+    // 16F87x) has the same commands, times and erase sequences.
     CMidFamily f;
-    f.Id = 'C';
-    f.Document = "DS30262E";
+    f.Id = id;
+    f.Document = id == 'C' ? "DS30262E" : "DS39025";
     f.Command08 = EMidCommand08::EraseProgram;
     f.Command18 = EMidCommand18::ProgramInternal;
     f.HasDataMemory = true;
@@ -96,6 +110,7 @@ CMidFamily MakeD() {
     f.HasDataMemory = true;
     f.Bulk = EMidBulkStyle::SelfTimed;
     f.BulkClearsProtectedData = true;
+    f.VppFirstWindowUs = kVppFirstWindowUs;
     f.Program = T(2500, 4000);
     f.ProgramData = T(4000, 6000);
     f.BulkErase = T(4000, 6000);
@@ -156,6 +171,7 @@ CMidFamily MakeG() {
     f.IdsUseLatches = true;
     f.EndResetsLatches = true;
     f.ConfigRewritable = true;
+    f.VppFirstWindowUs = kVppSoonWindowUs;
     f.ProgramOnly = T(1000, 1000);
     f.RowErase = T(1000, 1000);
     f.BulkErase = T(2000, 2000);
@@ -189,10 +205,28 @@ CMidFamily MakeH() {
     return f;
 }
 
-const std::array<CMidFamily, 9>& Families() {
-    static const std::array<CMidFamily, 9> families = {MakeA(), MakeB('B'), MakeC(), MakeD(),   MakeE(),
-                                                       MakeF(), MakeG(),    MakeH(), MakeB('I')};
+const std::array<CMidFamily, 10>& Families() {
+    static const std::array<CMidFamily, 10> families = {
+        MakeA(), MakeB('B'), MakeC('C'), MakeD(), MakeE(), MakeF(), MakeG(), MakeH(), MakeB('I'), MakeC('J')};
     return families;
+}
+
+// MCLRE at bit 5 and FOSC2:0 at bits 2:0, INTOSC 100 and 101 (DS41191D,
+// DS41204G, DS41287C configuration registers).
+void IntOscLow(CMidDevice& d) {
+    d.MclrEnableBit = 0x0020;
+    d.OscMask = 0x0007;
+    d.IntOsc[0] = 0x0004;
+    d.IntOsc[1] = 0x0005;
+}
+
+// MCLRE at bit 5 and FOSC2 at bit 4 beside FOSC1:0, INTOSC 100 and 101
+// (DS41196G, DS39603C, DS39607B).
+void IntOscSplit(CMidDevice& d) {
+    d.MclrEnableBit = 0x0020;
+    d.OscMask = 0x0013;
+    d.IntOsc[0] = 0x0010;
+    d.IntOsc[1] = 0x0011;
 }
 
 // One line per device. Device ID words carry revision 3.
@@ -217,12 +251,14 @@ CMidDevice FamilyA(const char* name, uint8_t pins, uint16_t id, uint16_t osccal)
     d.CalibrationBitsFactory = 0x2000;
     d.OscCal = true;
     d.OscCalFactory = osccal; // RETLW k: 11 01kk kkkk kkkk
+    IntOscLow(d);
     return d;
 }
 
-CMidDevice FamilyB(const char* name, uint16_t words, uint8_t pins, uint16_t id, uint16_t cal) {
+CMidDevice FamilyB(const char* name, uint16_t words, uint16_t eeprom, uint8_t pins, uint16_t id,
+                   uint16_t cal) {
     // Configuration: 13-12 read 1, CPD 7, CP 6; calibration word at 0x2008.
-    CMidDevice d = Dev(name, 'B', words, 256, pins, id);
+    CMidDevice d = Dev(name, 'B', words, eeprom, pins, id);
     d.ConfigImplemented[0] = 0x0FFF;
     d.ConfigReadOnes[0] = 0x3000;
     d.ProtectMask = 0x0040;
@@ -230,6 +266,7 @@ CMidDevice FamilyB(const char* name, uint16_t words, uint8_t pins, uint16_t id, 
     d.LatchWords = 4;
     d.CalibrationAddress = 0x2008;
     d.CalibrationFactory = cal;
+    IntOscLow(d);
     return d;
 }
 
@@ -239,6 +276,17 @@ CMidDevice FamilyD(const char* name, uint16_t words, uint16_t eeprom, uint16_t i
     d.ConfigImplemented[0] = 0x21FF;
     d.ConfigReadOnes[0] = 0x1E00;
     d.ProtectMask = 0x2000;
+    d.DataProtectMask = 0x0100;
+    IntOscSplit(d);
+    return d;
+}
+
+CMidDevice FamilyJ(const char* name, uint16_t words, uint16_t eeprom, uint8_t pins, uint16_t id) {
+    // Configuration: CP1:CP0 twice (13-12 and 5-4), DEBUG 11, 10 reads 0,
+    // WRT 9, CPD 8, LVP 7, BODEN 6, PWRTE 3, WDTE 2, FOSC1:0.
+    CMidDevice d = Dev(name, 'J', words, eeprom, pins, id);
+    d.ConfigImplemented[0] = 0x3BFF;
+    d.ProtectMask = 0x3030;
     d.DataProtectMask = 0x0100;
     return d;
 }
@@ -260,6 +308,7 @@ CMidDevice FamilyG(const char* name, uint16_t words, uint16_t eeprom, uint16_t i
     d.ProtectMask = 0x2000;
     d.DataProtectMask = 0x0100;
     d.LatchWords = 4;
+    IntOscSplit(d);
     if (twoWords) {
         d.ConfigCount = 2;
         d.ConfigImplemented[1] = 0x0003;
@@ -279,11 +328,11 @@ CMidDevice FamilyH(const char* name, uint16_t words, uint16_t eeprom, uint8_t pi
     return d;
 }
 
-CMidDevice FamilyI(const char* name, uint16_t words, uint8_t pins, uint16_t id, uint8_t latches,
-                   uint16_t cal) {
+CMidDevice FamilyI(const char* name, uint16_t words, uint16_t eeprom, uint8_t pins, uint16_t id,
+                   uint8_t latches, uint16_t cal) {
     // CONFIG1 fully implemented (CPD 7, CP 6); CONFIG2 WRT1:0 and BOR4V only;
     // calibration word at 0x2009.
-    CMidDevice d = Dev(name, 'I', words, 256, pins, id);
+    CMidDevice d = Dev(name, 'I', words, eeprom, pins, id);
     d.ConfigCount = 2;
     d.ConfigImplemented[1] = 0x0700;
     d.ConfigReadOnes[1] = 0x38FF;
@@ -292,6 +341,7 @@ CMidDevice FamilyI(const char* name, uint16_t words, uint8_t pins, uint16_t id, 
     d.LatchWords = latches;
     d.CalibrationAddress = 0x2009;
     d.CalibrationFactory = cal;
+    IntOscLow(d);
     return d;
 }
 
@@ -302,12 +352,25 @@ const std::vector<CMidDevice>& Devices() {
         v.push_back(FamilyA("PIC12F675", 8, 0x0FC0, 0x345C));
         v.push_back(FamilyA("PIC16F630", 14, 0x10C0, 0x3468));
         v.push_back(FamilyA("PIC16F676", 14, 0x10E0, 0x3474));
-        v.push_back(FamilyB("PIC12F683", 2048, 8, 0x0460, 0x0C7B));
-        v.push_back(FamilyB("PIC16F688", 4096, 14, 0x1180, 0x0D3A));
-        v.push_back(FamilyB("PIC16F690", 4096, 20, 0x1400, 0x0B59));
+        v.push_back(FamilyB("PIC12F683", 2048, 256, 8, 0x0460, 0x0C7B));
+        v.push_back(FamilyB("PIC16F684", 2048, 256, 14, 0x1080, 0x0C6A));
+        v.push_back(FamilyB("PIC16F688", 4096, 256, 14, 0x1180, 0x0D3A));
+        v.push_back(FamilyB("PIC16F631", 1024, 128, 20, 0x1420, 0x0B48));
+        v.push_back(FamilyB("PIC16F677", 2048, 256, 20, 0x1440, 0x0B37));
+        v.push_back(FamilyB("PIC16F685", 4096, 256, 20, 0x04A0, 0x0C26));
+        v.push_back(FamilyB("PIC16F687", 2048, 256, 20, 0x1320, 0x0D15));
+        v.push_back(FamilyB("PIC16F689", 4096, 256, 20, 0x1340, 0x0B64));
+        v.push_back(FamilyB("PIC16F690", 4096, 256, 20, 0x1400, 0x0B59));
         CMidDevice f84 = Dev("PIC16F84A", 'C', 1024, 64, 18, 0x0560);
         f84.ProtectMask = 0x3FF0; // ten CP bits, 13-4
         v.push_back(f84);
+        v.push_back(FamilyJ("PIC16F870", 2048, 64, 28, 0x0D00));
+        v.push_back(FamilyJ("PIC16F871", 2048, 64, 40, 0x0D20));
+        v.push_back(FamilyJ("PIC16F872", 2048, 64, 28, 0x08E0));
+        v.push_back(FamilyJ("PIC16F873", 4096, 128, 28, 0x0960));
+        v.push_back(FamilyJ("PIC16F874", 4096, 128, 40, 0x0920));
+        v.push_back(FamilyJ("PIC16F876", 8192, 256, 28, 0x09E0));
+        v.push_back(FamilyJ("PIC16F877", 8192, 256, 40, 0x09A0));
         v.push_back(FamilyD("PIC16F627A", 1024, 128, 0x1040));
         v.push_back(FamilyD("PIC16F628A", 2048, 128, 0x1060));
         v.push_back(FamilyD("PIC16F648A", 4096, 256, 0x1100));
@@ -329,9 +392,11 @@ const std::vector<CMidDevice>& Devices() {
         v.push_back(FamilyH("PIC16F874A", 4096, 128, 40, 0x0E60));
         v.push_back(FamilyH("PIC16F876A", 8192, 256, 28, 0x0E00));
         v.push_back(FamilyH("PIC16F877A", 8192, 256, 40, 0x0E20));
-        v.push_back(FamilyI("PIC16F883", 4096, 28, 0x2020, 4, 0x2C3A));
-        v.push_back(FamilyI("PIC16F886", 8192, 28, 0x2060, 8, 0x2B5C));
-        v.push_back(FamilyI("PIC16F887", 8192, 40, 0x2080, 8, 0x2A6E));
+        v.push_back(FamilyI("PIC16F882", 2048, 128, 28, 0x2000, 4, 0x2D29));
+        v.push_back(FamilyI("PIC16F883", 4096, 256, 28, 0x2020, 4, 0x2C3A));
+        v.push_back(FamilyI("PIC16F884", 4096, 256, 40, 0x2040, 4, 0x2C4B));
+        v.push_back(FamilyI("PIC16F886", 8192, 256, 28, 0x2060, 8, 0x2B5C));
+        v.push_back(FamilyI("PIC16F887", 8192, 256, 40, 0x2080, 8, 0x2A6E));
         return v;
     }();
     return devices;

@@ -12,7 +12,8 @@
 //   F  DS30324B  PIC16F73/74/76/77
 //   G  DS39603C / DS39607B  PIC16F818/819, PIC16F87/88
 //   H  DS39589B  PIC16F873A/874A/876A/877A
-//   I  DS41287C  PIC16F883/886/887
+//   I  DS41287C  PIC16F882/883/884/886/887
+//   J  DS39025   PIC16F870/871/872/873/874/876/877
 #pragma once
 
 #include <cstdint>
@@ -79,6 +80,13 @@ struct CMidFamily {
     CMidCycleTime BulkErase;             // 0x09 / 0x0B (or 0x08 after them), and the setup-erase sequence
     CMidCycleTime ChipErase;             // 0x1F (or 0x09 on a chip-erase family)
     CMidCycleTime RowErase;              // 0x11, or 0x08 on an erase-row family
+    // TDIS: after End Programming the high voltage discharges; a command
+    // clocked in before this time has passed spoils the cycle it ended.
+    uint32_t DischargeUs = 0;
+    // A device of this family whose configuration turns MCLR off and selects
+    // the internal oscillator enters programming mode only when VPP follows
+    // VDD within this time (0: the family has no such rule).
+    uint32_t VppFirstWindowUs = 0;
 };
 
 struct CMidDevice {
@@ -100,9 +108,14 @@ struct CMidDevice {
     uint16_t CalibrationBitsFactory = 0;
     bool OscCal = false; // the last program word holds a factory RETLW
     uint16_t OscCalFactory = 0x3FFF;
+    // Configuration word 0: the MCLR enable bit and the oscillator selection
+    // with its two internal-oscillator values (0 = the device has none).
+    uint16_t MclrEnableBit = 0;
+    uint16_t OscMask = 0;
+    uint16_t IntOsc[2] = {0, 0};
 };
 
-// The family record for 'A'..'I'; nullptr for any other letter.
+// The family record for 'A'..'J'; nullptr for any other letter.
 const CMidFamily* FindMidFamily(char id);
 // The device record for a catalogue name ("PIC16F877A"); nullptr when unknown.
 const CMidDevice* FindMidDevice(const std::string& name);

@@ -28,8 +28,11 @@ struct CSimChipCounters {
     uint64_t CommandsIgnored = 0; // commands received outside programming mode
     uint64_t UnknownCommands = 0; // commands this chip's command set does not define
     uint64_t CyclesCompleted = 0; // programming or erase cycles that took effect
-    uint64_t CyclesTooShort = 0;  // cycles cut short by the next command (cells unchanged)
+    uint64_t CyclesTooShort = 0;  // cycles cut short (cells unchanged): every kind below, and more
+    uint64_t CyclesNotEnded = 0;  // ... externally timed cycles not ended by the family's End Programming
+    uint64_t DischargeCut = 0;    // ... cycles followed by a command within their discharge time
     uint64_t ProgrammingEntries = 0;
+    uint64_t EntriesRefused = 0; // programming voltage that came too long after VDD for this configuration
 };
 
 class ISimChip {
@@ -45,8 +48,14 @@ public:
 
     // Programming mode on (VPP applied with the chip powered) or off. Entering
     // it resets the address counter / table pointer; leaving it ends any
-    // cycle in progress as the silicon would.
+    // cycle in progress as the silicon would. A chip may refuse to enter (it
+    // counts EntriesRefused and stays out), see PowerUp.
     virtual void SetProgrammingMode(bool on, uint64_t nowUs) = 0;
+    // VDD reaching the chip (the writer takes MCLR out of its normal state).
+    // A chip whose configuration turns MCLR off and runs on its internal
+    // oscillator starts its own code soon after; it then enters programming
+    // mode only when VPP follows VDD within its start-up time (VPP first).
+    virtual void PowerUp(uint64_t nowUs) { (void)nowUs; }
     virtual bool InProgrammingMode() const = 0;
 
     // Mid-range: a 6-bit command alone (opcode 0x82 of the writer).

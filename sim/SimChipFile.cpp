@@ -1,51 +1,51 @@
 #include "sim/SimChipFile.h"
 
-#include "platform/InputFile.h"
 #include "platform/Platform.h"
 
 #include <charconv>
-#include <fstream>
 #include <sstream>
 
 namespace {
 
-// Far above any chip the simulator knows (a 32 KB PIC18 is about 100 KB of text).
-constexpr std::streamoff kMaxFileBytes = 4 * 1024 * 1024;
-
-std::string StripLine(std::string line) {
+std::string StripLine(std::string_view line) {
     const size_t hash = line.find('#');
-    if (hash != std::string::npos) {
-        line.erase(hash);
+    if (hash != std::string_view::npos) {
+        line = line.substr(0, hash);
     }
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-        line.pop_back();
+        line.remove_suffix(1);
     }
     size_t start = 0;
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) {
         ++start;
     }
-    return line.substr(start);
+    return std::string(line.substr(start));
 }
 
 } // namespace
 
-bool ReadSimChipFile(const std::string& path, CSimChipFileText& text) {
-    std::ifstream in = OpenInputFile(path);
-    if (!in) {
-        return false;
+bool ReadSimChipFile(const std::string& path, CSimChipFileText& text, EReadResult* readResult) {
+    // Only a plain file of a sane size: a device such as /dev/zero would
+    // otherwise be read without end.
+    std::string bytes;
+    const EReadResult result = ReadFileLimited(path, kMaxSimChipFileBytes, bytes);
+    if (readResult != nullptr) {
+        *readResult = result;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxFileBytes) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    std::string line;
+    return result == EReadResult::Read && ParseSimChipFile(bytes, text);
+}
+
+bool ParseSimChipFile(std::string_view fileText, CSimChipFileText& text) {
     bool header = false;
     bool model = false;
     CSimChipFileText result;
-    while (std::getline(in, line)) {
-        line = StripLine(line);
+    for (size_t start = 0; start < fileText.size();) {
+        size_t end = fileText.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = fileText.size();
+        }
+        const std::string line = StripLine(fileText.substr(start, end - start));
+        start = end + 1;
         if (line.empty()) {
             continue;
         }

@@ -44,6 +44,7 @@ void CSimFirmware::SetChip(ISimChip* chip) {
         m_chip->SetProgrammingMode(false, NowUs());
     }
     m_chipVpp = false;
+    m_chipVdd = false;
     m_chip = chip;
     UpdateChipPower();
 }
@@ -90,6 +91,11 @@ bool CSimFirmware::ChipWired() const {
 }
 
 void CSimFirmware::UpdateChipPower() {
+    const bool vdd = m_mclr != ESimMclr::Normal && ChipWired();
+    if (vdd && !m_chipVdd && m_chip != nullptr) {
+        m_chip->PowerUp(NowUs());
+    }
+    m_chipVdd = vdd;
     const bool vpp = VppOn() && ChipWired();
     if (vpp == m_chipVpp) {
         return;

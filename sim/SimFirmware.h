@@ -15,7 +15,10 @@
 // The chip sees the programming voltage only while MCLR is switched to VPP,
 // the DC-DC converter runs and the socket wiring suits its package (ICSP
 // suits every package). A rising programming voltage puts it into
-// programming mode, a falling one takes it out.
+// programming mode, a falling one takes it out. VDD reaches a wired chip
+// while MCLR is out of its normal state (held in reset or at VPP): the
+// writer cannot raise VPP before VDD, so a chip that needs VPP first gets
+// the nearest thing, VPP in the same control step as VDD.
 //
 // Time is simulated, in nanoseconds: a wait counts from its start value V to
 // the 16-bit overflow at a quarter of the clock, (65536 - V) * 4 / ClockMHz
@@ -91,6 +94,7 @@ public:
     bool VppOn() const { return m_mclr == ESimMclr::Vpp && m_dcdc; }
     bool ChipWired() const;
     bool ChipHasVpp() const { return m_chipVpp; }
+    bool ChipHasVdd() const { return m_chipVdd; }
 
     const CSimFirmwareCounters& Counters() const { return m_counters; }
     const std::string& LastError() const { return m_lastError; }
@@ -116,5 +120,6 @@ private:
     ESimMclr m_mclr = ESimMclr::Normal;
     ESimSocket m_socket = ESimSocket::Icsp;
     bool m_chipVpp = false;
+    bool m_chipVdd = false;
     bool m_identArmed = false; // control code 0x80 seen, 0x81 completes the identification
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -20,8 +21,7 @@ CSimWriter::CSimWriter(const CSimWriterConfig& config) : m_config(config), m_fir
     }
 }
 
-CSimWriter::CSimWriter(std::unique_ptr<ISimChip> chip, CSimWriterConfig config)
-    : CSimWriter(std::move(config)) {
+CSimWriter::CSimWriter(std::unique_ptr<ISimChip> chip, const CSimWriterConfig& config) : CSimWriter(config) {
     InsertChip(std::move(chip));
 }
 
@@ -42,8 +42,7 @@ IUsbLink::Handle CSimWriter::OpenDevice(uint16_t vendorId, uint16_t productId) {
     m_openCount = m_openCount >= 0x7FFF ? 1 : m_openCount + 1;
     const Handle device = kHandleBase + m_openCount * kHandleStep;
     m_device = device;
-    m_answer.clear();
-    m_answerPending = false;
+    ForgetAnswers();
     return device;
 }
 
@@ -79,51 +78,105 @@ bool CSimWriter::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
         return false;
     }
     m_firmware.AdvanceNs(static_cast<uint64_t>(m_config.UsbWriteUs) * 1000);
-    m_counters.Packets++;
+    const uint64_t number = ++m_counters.Packets;
     m_counters.BytesOut += length;
-    if (m_answerPending) {
+    if (m_readDue) {
+        // The firmware keeps one answer: the unread one is overwritten.
         m_counters.Obligations.WritesWithoutRead++;
+        if (!m_waiting.empty()) {
+            m_waiting.pop_back();
+        }
     }
+    m_readDue = true;
     if (length > CSimFirmware::kMaxPacket) {
         m_counters.Obligations.OversizePackets++;
     }
-    m_answer = m_firmware.RunPacket(data, length);
-    m_answerPending = true;
-    const auto fault = m_shortAnswers.find(m_counters.Packets);
-    if (fault != m_shortAnswers.end()) {
-        m_answer.resize(m_answer.size() - std::min(fault->second, m_answer.size()));
+    if (m_muteAfter != kNever && number > m_muteAfter) {
+        // Taken off the bus, never run, never answered.
+        m_counters.MutedPackets++;
+        return true;
     }
-    if (m_unplugAfter != 0 && m_counters.Packets == m_unplugAfter) {
+    std::vector<uint8_t> answer = m_firmware.RunPacket(data, length);
+    const auto fault = m_shortAnswers.find(number);
+    if (fault != m_shortAnswers.end()) {
+        answer.resize(answer.size() - std::min(fault->second, answer.size()));
+    }
+    if (m_lateAnswers.count(number) != 0) {
+        m_late = std::move(answer);
+    } else {
+        if (m_doubleAnswers.count(number) != 0) {
+            m_waiting.push_back(answer);
+        }
+        m_waiting.push_back(std::move(answer));
+    }
+    if (m_unplugAfter != 0 && number == m_unplugAfter) {
         m_unplugDue = true;
     }
     return true;
 }
 
 size_t CSimWriter::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
+    bool failed = false;
+    return ReadAnswer(pipe, buffer, maxLength, failed);
+}
+
+size_t CSimWriter::ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    failed = true;
     if (!m_plugged || !PipeMatches(pipe, kPipeIn) || (buffer == nullptr && maxLength != 0)) {
         m_counters.FailedTransfers++;
         return 0;
     }
     m_firmware.AdvanceNs(static_cast<uint64_t>(m_config.UsbReadUs) * 1000);
-    if (!m_answerPending) {
+    if (!m_readDue) {
         m_counters.Obligations.ReadsWithoutAnswer++;
+    }
+    m_readDue = false;
+    if (m_waiting.empty()) {
+        // Nothing comes within the time-out; a late answer comes just after.
+        m_firmware.AdvanceNs(static_cast<uint64_t>(m_config.ReadTimeoutUs) * 1000);
+        m_counters.TimedOutReads++;
+        if (m_late) {
+            m_waiting.push_back(std::move(*m_late));
+            m_late.reset();
+        }
+        if (m_unplugDue) {
+            UnplugLocked();
+        }
         return 0;
     }
-    m_answerPending = false;
-    if (m_answer.size() > maxLength) {
+    failed = false;
+    const std::vector<uint8_t> answer = std::move(m_waiting.front());
+    m_waiting.pop_front();
+    if (answer.size() > maxLength) {
         m_counters.Obligations.TruncatedAnswers++;
     }
-    const size_t n = std::min(m_answer.size(), maxLength);
+    const size_t n = std::min(answer.size(), maxLength);
     if (n > 0) {
-        std::memcpy(buffer, m_answer.data(), n);
+        std::memcpy(buffer, answer.data(), n);
     }
     m_counters.BytesIn += n;
-    m_answer.clear();
     if (m_unplugDue) {
         UnplugLocked();
     }
     return n;
+}
+
+size_t CSimWriter::DrainPipe(Handle pipe, unsigned waitMs) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_plugged || !PipeMatches(pipe, kPipeIn)) {
+        return 0;
+    }
+    size_t dropped = 0;
+    for (const std::vector<uint8_t>& answer : m_waiting) {
+        dropped += answer.empty() ? 0 : 1;
+    }
+    m_waiting.clear();
+    if (dropped == 0) {
+        m_firmware.AdvanceNs(static_cast<uint64_t>(waitMs) * 1000000u);
+    }
+    m_counters.DrainedAnswers += dropped;
+    return dropped;
 }
 
 int CSimWriter::CheckPresence(Handle device) {
@@ -137,8 +190,7 @@ void CSimWriter::CloseDevice(Handle device) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (device != kInvalidHandle && device == m_device) {
         m_device = kInvalidHandle;
-        m_answer.clear();
-        m_answerPending = false;
+        ForgetAnswers();
     }
 }
 
@@ -168,8 +220,7 @@ void CSimWriter::Plug() {
         return;
     }
     m_device = kInvalidHandle;
-    m_answer.clear();
-    m_answerPending = false;
+    ForgetAnswers();
     m_unplugDue = false;
     m_firmware.PowerOn();
     m_plugged = true;
@@ -185,9 +236,14 @@ void CSimWriter::Unplug() {
 void CSimWriter::UnplugLocked() {
     m_plugged = false;
     m_unplugDue = false;
-    m_answer.clear();
-    m_answerPending = false;
+    ForgetAnswers();
     m_firmware.PowerOff();
+}
+
+void CSimWriter::ForgetAnswers() {
+    m_waiting.clear();
+    m_late.reset();
+    m_readDue = false;
 }
 
 // --- faults and counters ---
@@ -206,11 +262,29 @@ void CSimWriter::EmptyAnswer(uint64_t packetNumber) {
     ShortenAnswer(packetNumber, static_cast<size_t>(-1));
 }
 
+void CSimWriter::MuteAfterPacket(uint64_t packetNumber) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_muteAfter = packetNumber;
+}
+
+void CSimWriter::AnswerLate(uint64_t packetNumber) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lateAnswers.insert(packetNumber);
+}
+
+void CSimWriter::AnswerTwice(uint64_t packetNumber) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_doubleAnswers.insert(packetNumber);
+}
+
 void CSimWriter::ClearFaults() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_unplugAfter = 0;
     m_unplugDue = false;
+    m_muteAfter = kNever;
     m_shortAnswers.clear();
+    m_lateAnswers.clear();
+    m_doubleAnswers.clear();
 }
 
 CSimWriterCounters CSimWriter::Counters() const {
@@ -220,6 +294,38 @@ CSimWriterCounters CSimWriter::Counters() const {
     c.Firmware = m_firmware.Counters();
     c.LastError = m_firmware.LastError();
     return c;
+}
+
+CSimBreaches CSimWriter::Breaches() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CSimBreaches b;
+    if (m_chip != nullptr) {
+        b.CyclesCutShort = m_chip->Counters().CyclesTooShort;
+        b.EntriesRefused = m_chip->Counters().EntriesRefused;
+    }
+    b.CommandsWithoutVpp = m_firmware.Counters().ChipCommandsWithoutVpp;
+    b.OversizePackets = m_counters.Obligations.OversizePackets;
+    b.AnswersNotRead = m_counters.Obligations.WritesWithoutRead + m_counters.Obligations.TruncatedAnswers;
+    return b;
+}
+
+std::string CSimBreaches::Text() const {
+    std::string text;
+    auto add = [&text](uint64_t n, const char* one, const char* many) {
+        if (n == 0) {
+            return;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    add(CyclesCutShort, "cycle cut short", "cycles cut short");
+    add(CommandsWithoutVpp, "command without VPP", "commands without VPP");
+    add(OversizePackets, "packet over 64 bytes", "packets over 64 bytes");
+    add(AnswersNotRead, "answer not read", "answers not read");
+    add(EntriesRefused, "programming-mode entry refused", "programming-mode entries refused");
+    return text;
 }
 
 CSimWriterState CSimWriter::State() const {

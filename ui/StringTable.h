@@ -18,6 +18,8 @@ const char* StringTableText(int id);
 
 // The File menu's only recent-file item while the list is empty (grayed).
 constexpr const char* kTextRecentFilePlaceholder = "最新のファイル";
+// A hex file that could not be written (the old file, if any, is kept).
+constexpr const char* kMsgSaveFailed = "ファイルを書き込めません";
 // Verify error report, flag 0x01: image and chip read back as different
 // device types, so no area could be compared.
 constexpr const char* kMsgVerifyDifferentDevice = "デバイスの種類が一致しません";

@@ -130,6 +130,9 @@ public:
     // --- this window ---
     // Ends this dialog's modal run with `result` once the current handler returns.
     virtual void EndDialog(int result) = 0;
+    // The window's icon, big and small (also what a minimised window shows
+    // and what a drag shows): the program's icon resource `iconId`.
+    virtual void SetWindowIcon(int iconId) = 0;
     // Calls CDialogLogic::OnTimer(timerId) every periodMs until the window
     // closes. Starting the same id again restarts it.
     virtual void StartTimer(int timerId, unsigned periodMs) = 0;

@@ -64,6 +64,8 @@ protected:
     }
     // Counter start value of a timed wait of ms milliseconds.
     uint16_t WaitValue(unsigned ms) const { return writer_packet::WaitValue(m_context.ClockMHz, ms); }
+    // ... of us microseconds.
+    uint16_t WaitValueUs(unsigned us) const { return writer_packet::WaitValueUs(m_context.ClockMHz, us); }
     void HostWait(unsigned ms) { m_context.Link.HostWait(ms); }
     void AddProgress(int32_t amount) { m_context.Progress.fetch_add(amount); }
     bool IsUp() const { return m_context.Link.IsUp(); }

@@ -39,22 +39,35 @@ enum : uint8_t {
 // The device record's method numbers.
 enum : int32_t {
     // WriteCycle: 1 and 2 write latch rows; 2 and 3 pick their own
-    // end-programming command; any other value writes word by word.
+    // end-programming command; 4 writes latch rows ended by 0x0A and its
+    // discharge time (DS41204G, DS41287C); any other value writes word by
+    // word.
     kWriteCycleLatch = 1,
     kWriteCycleLatchEnd17 = 2,
     kWriteCycleEnd0A = 3,
-    // EepromMethod: begin-programming-only with an end command; any other
-    // value uses begin erase/programming.
+    kWriteCycleRowsEnd0A = 4,
+    // EepromMethod: 1 begin-programming-only with an end command; 2 begin
+    // programming with the 6 ms of an internally timed data write (DS41191D,
+    // DS41196G, DS41204G, DS41287C); any other value uses begin
+    // erase/programming with 10 ms.
     kEepromBeginOnly = 1,
-    // BlockWrite: the configuration goes through the latches; any other value
-    // writes it word by word.
+    kEepromTimed6 = 2,
+    // BlockWrite: 1 the configuration goes through the latches; 2 the user
+    // IDs through the latches and the configuration words with begin
+    // programming only (0x18) and the end command (DS40245B, DS39603C,
+    // DS39607B, where 0x08 does not program them); any other value writes
+    // them word by word.
     kConfigLatchStyle = 1,
-    // EraseMethod.
+    kConfigBeginOnly = 2,
+    // EraseMethod; 6 is the chip erase with the 8 ms of DS39603C/DS39607B,
+    // 7 the bulk erase with the 30 ms of DS30324B.
     kEraseBulk = 1,
     kEraseBulkLoaded = 2,
     kEraseBulkCycles = 3,
     kEraseChip = 4,
     kEraseBulkEnd = 5,
+    kEraseChipLong = 6,
+    kEraseBulkLong = 7,
 };
 
 // Answer lengths of the packets not read with one of the common ones.
@@ -71,6 +84,12 @@ constexpr unsigned kProgramCycleMs = 10;    // begin erase/programming of one lo
 constexpr unsigned kProgramOnlyCycleMs = 4; // begin programming only, then end
 constexpr unsigned kBulkEraseMs = 10;
 constexpr unsigned kChipEraseMs = 4;
+constexpr unsigned kRowProgramMs = 3;     // begin programming only of a row, before 0x0A or another end
+constexpr unsigned kConfigProgramMs = 4;  // begin programming only of a configuration word
+constexpr unsigned kDischargeUs = 100;    // TDIS after End Programming
+constexpr unsigned kDataProgramMs = 6;    // an internally timed data EEPROM write
+constexpr unsigned kChipEraseLongMs = 10; // a chip erase of at least 8 ms
+constexpr unsigned kBulkEraseLongMs = 30; // the bulk erase of the 16F7x
 
 // A program word takes two bytes of the image, low byte first.
 constexpr size_t kWordBytes = 2;
@@ -107,6 +126,7 @@ uint8_t CMidRangeEngine::EndCommand() const {
     case kWriteCycleLatchEnd17:
         return kEndProgramming17;
     case kWriteCycleEnd0A:
+    case kWriteCycleRowsEnd0A:
         return kEndProgramming0A;
     default:
         return kEndProgramming0E;
@@ -207,6 +227,43 @@ void CMidRangeEngine::LatchWrite(const uint32_t* words, size_t count, int32_t pr
     program.MidCommand(kBeginProgrammingOnly).Wait(WaitValue(kLatchWriteMs)).MidCommand(EndCommand());
     program.MidCommand(kIncrement);
     Exchange(program, kAnswerShort);
+    AddProgress(progress);
+}
+
+void CMidRangeEngine::LongWait(CPacket& packet, unsigned ms) const {
+    for (; ms > writer_packet::kLongestWaitMs; ms -= writer_packet::kLongestWaitMs) {
+        packet.Wait(WaitValue(writer_packet::kLongestWaitMs));
+    }
+    packet.Wait(WaitValue(ms));
+}
+
+void CMidRangeEngine::EndedCycle(CPacket& packet, unsigned ms) const {
+    packet.MidCommand(kBeginProgrammingOnly).Wait(WaitValue(ms)).MidCommand(EndCommand());
+    packet.Wait(WaitValueUs(kDischargeUs)).MidCommand(kIncrement);
+}
+
+void CMidRangeEngine::RowWrite(const uint32_t* words, size_t count, int32_t progress) {
+    count = std::min(count, kMaxRowWords);
+    if (count == 0) {
+        return;
+    }
+    CPacket load;
+    for (size_t i = 0; i < count; ++i) {
+        load.MidLoad(kLoadProgram, words[i]);
+        if (i + 1 < count) {
+            load.MidCommand(kIncrement);
+        }
+    }
+    CPacket program;
+    EndedCycle(program, kRowProgramMs);
+    // A row of up to eight words goes with its programming cycle in one packet.
+    if (load.Size() + program.Size() <= writer_packet::kMaxPacket) {
+        EndedCycle(load, kRowProgramMs);
+        Exchange(load, kAnswerShort);
+    } else {
+        Exchange(load, kAnswerShort);
+        Exchange(program, kAnswerShort);
+    }
     AddProgress(progress);
 }
 
@@ -347,7 +404,8 @@ void CMidRangeEngine::ReadCalibration() {
 
 void CMidRangeEngine::WriteProgram() {
     const size_t limit = ProgramLimit();
-    if (m_device.WriteCycle == kWriteCycleLatch || m_device.WriteCycle == kWriteCycleLatchEnd17) {
+    const bool rows = m_device.WriteCycle == kWriteCycleRowsEnd0A;
+    if (rows || m_device.WriteCycle == kWriteCycleLatch || m_device.WriteCycle == kWriteCycleLatchEnd17) {
         const size_t row = static_cast<size_t>(RowBytes());
         for (size_t offset = 0; offset < limit && MayContinue(); offset += row) {
             const size_t bytes = std::min(row, limit - offset);
@@ -356,7 +414,11 @@ void CMidRangeEngine::WriteProgram() {
             for (size_t j = 0; j < words; ++j) {
                 latch[j] = ImageWord(offset + 2 * j);
             }
-            LatchWrite(latch, words, static_cast<int32_t>(bytes));
+            if (rows) {
+                RowWrite(latch, words, static_cast<int32_t>(bytes));
+            } else {
+                LatchWrite(latch, words, static_cast<int32_t>(bytes));
+            }
         }
     } else {
         for (size_t offset = 0; offset < limit && MayContinue(); offset += kWordBytes) {
@@ -373,6 +435,9 @@ void CMidRangeEngine::WriteEeprom() {
         if (m_device.EepromMethod == kEepromBeginOnly) {
             p.MidLoad(kLoadData, b).MidCommand(kBeginProgrammingOnly).Wait(WaitValue(kProgramOnlyCycleMs));
             p.MidCommand(kEndProgramming17).MidCommand(kIncrement);
+        } else if (m_device.EepromMethod == kEepromTimed6) {
+            p.MidLoad(kLoadData, b).MidCommand(kBeginProgramming).Wait(WaitValue(kDataProgramMs));
+            p.MidCommand(kIncrement);
         } else {
             p.MidLoad(kLoadData, b).MidCommand(kBeginProgramming).Wait(WaitValue(kProgramCycleMs));
             p.MidCommand(kIncrement);
@@ -398,7 +463,22 @@ void CMidRangeEngine::WriteConfig(bool bProtect) {
     start.MidLoad(kLoadConfig, 0);
     Exchange(start, kAnswerShort);
 
-    if (m_device.BlockWrite != kConfigLatchStyle) {
+    if (m_device.BlockWrite == kConfigBeginOnly) {
+        if (m_device.WriteBlockBytes < kUserIdRowBytes) {
+            for (const uint32_t& id : ids) {
+                RowWrite(&id, 1, 1);
+            }
+        } else {
+            RowWrite(ids, kUserIdWords, static_cast<int32_t>(kWordBytes * kUserIdWords));
+        }
+        DeviceIdStep();
+        for (int i = 0; i < words; ++i) {
+            CPacket p;
+            p.MidLoad(kLoadProgram, value(i));
+            EndedCycle(p, kConfigProgramMs);
+            Exchange(p, kAnswerShort);
+        }
+    } else if (m_device.BlockWrite != kConfigLatchStyle) {
         for (uint32_t id : ids) {
             WordWrite(id);
         }
@@ -446,7 +526,7 @@ void CMidRangeEngine::WriteCalibration() {
 // --------------------------------------------------------------------- erase
 
 bool CMidRangeEngine::HasEraseMethod() const {
-    return m_device.EraseMethod >= kEraseBulk && m_device.EraseMethod <= kEraseBulkEnd;
+    return m_device.EraseMethod >= kEraseBulk && m_device.EraseMethod <= kEraseBulkLong;
 }
 
 void CMidRangeEngine::Erase() {
@@ -494,6 +574,21 @@ void CMidRangeEngine::Erase() {
         p.MidLoad(kLoadConfig, kBlankWord).MidCommand(kBulkEraseProgram).MidCommand(kEndProgramming0E);
         p.Wait(WaitValue(kChipEraseMs));
         Exchange(p, kAnswerShort);
+        break;
+    case kEraseChipLong:
+        p.MidLoad(kLoadConfig, kBlankWord).MidCommand(kChipErase).Wait(WaitValue(kChipEraseLongMs));
+        Exchange(p, kAnswerShort);
+        break;
+    case kEraseBulkLong:
+        p.MidLoad(kLoadConfig, 0).MidCommand(kBulkEraseProgram);
+        LongWait(p, kBulkEraseLongMs);
+        Exchange(p, kAnswerShort);
+        if (eeprom) {
+            CPacket q;
+            q.MidCommand(kBulkEraseData);
+            LongWait(q, kBulkEraseLongMs);
+            Exchange(q, kAnswerShort);
+        }
         break;
     default:
         break;

@@ -54,6 +54,15 @@ private:
     void Advance(uint32_t n);
     void WordWrite(uint32_t word);
     void LatchWrite(const uint32_t* words, size_t count, int32_t progress);
+    // A latch row programmed by begin programming only and ended by the end
+    // command, with the discharge time before the next command; one packet
+    // when the row fits.
+    void RowWrite(const uint32_t* words, size_t count, int32_t progress);
+    // Appends begin programming only, a wait of ms, the end command, the
+    // discharge time and the increment to the next address.
+    void EndedCycle(CPacket& packet, unsigned ms) const;
+    // Appends a wait of ms, as several wait commands when one cannot hold it.
+    void LongWait(CPacket& packet, unsigned ms) const;
     void EraseCycle();
     void ProtectedErase();
 };

@@ -66,6 +66,20 @@ constexpr uint16_t WaitValue(int clockMHz, unsigned ms) {
     return ticks >= kWaitCounterTop ? 0 : static_cast<uint16_t>(kWaitCounterTop - ticks);
 }
 
+// The same for a wait of us microseconds, for the short discharge times
+// after a programming cycle (never shorter than asked).
+constexpr uint16_t WaitValueUs(int clockMHz, unsigned us) {
+    const int clock = clockMHz == kClock20MHz || clockMHz == kClock16MHz ? clockMHz : kClockDefaultMHz;
+    const uint64_t ticksTimes1000 =
+        static_cast<uint64_t>(us) * static_cast<uint32_t>(clock) * kWaitTicksPerMsAndMHz;
+    const uint64_t ticks = (ticksTimes1000 + 999) / 1000;
+    return ticks >= kWaitCounterTop ? 0 : static_cast<uint16_t>(kWaitCounterTop - ticks);
+}
+
+// The longest wait one wait command of the recipes carries; longer waits
+// are sent as several.
+constexpr unsigned kLongestWaitMs = 10;
+
 } // namespace writer_packet
 
 class CPacket {

@@ -62,15 +62,22 @@ constexpr uint8_t kBlockWriteWaitTail = 0xCE;
 enum : int32_t {
     // WriteCycle: program memory writes start with the single-panel setup.
     kSinglePanel = 100,
-    // EraseMethod: one erase key, or the two-key erase of the newer parts.
+    // EraseMethod: one erase key, the two-key erase of the newer parts, or
+    // the chip-erase keys of DS39622, which take the ID locations too.
     kEraseOneKey = 4,
     kEraseTwoKeys = 5,
+    kEraseChipKeys = 6,
+    // BlockWrite: each configuration cycle is followed by the P10 discharge
+    // time of DS39622 before the next command.
+    kConfigDischarge = 2,
 };
 
 constexpr uint16_t kSinglePanelValue = 0x0000;
 constexpr uint16_t kEraseKeyOneKey = 0x0080;
 constexpr uint16_t kEraseKeyHighTwoKeys = 0x0F0F;
 constexpr uint16_t kEraseKeyLowTwoKeys = 0x8787;
+constexpr uint16_t kEraseKeyHighChip = 0x3F3F;
+constexpr uint16_t kEraseKeyLowChip = 0x8F8F;
 // The EEPROM write unlock sequence, written to EECON2 in this order.
 constexpr uint8_t kUnlockFirst = 0x55;
 constexpr uint8_t kUnlockSecond = 0xAA;
@@ -81,6 +88,7 @@ constexpr uint8_t kUnprogrammed = 0xFF;
 
 constexpr unsigned kProgramCycleMs = 1;
 constexpr unsigned kEraseCycleMs = 5;
+constexpr unsigned kDischargeUs = 100; // P10
 
 constexpr size_t kBlock = 8;
 constexpr uint32_t kUserIdAddress = 0x200000;
@@ -306,6 +314,10 @@ void CPic18Engine::WriteConfig(bool bProtect) {
         TablePointer(p, kConfigAddress + 2 * static_cast<uint32_t>(k));
         p.Pic18Command(kTableWriteStart, Pair(low, kUnprogrammed));
         p.Pic18HoldBegin(kHoldProgramming).Wait(v).Pic18HoldEnd();
+        if (m_device.BlockWrite == kConfigDischarge) {
+            // The odd byte's cycle is followed by the end of the packet.
+            p.Wait(WaitValueUs(kDischargeUs));
+        }
         p.Pic18Instruction(kIncfTblptrL);
         p.Pic18Command(kTableWriteStart, Pair(kUnprogrammed, high));
         p.Pic18HoldBegin(kHoldProgramming).Wait(v).Pic18HoldEnd();
@@ -319,20 +331,26 @@ void CPic18Engine::WriteConfig(bool bProtect) {
 // --------------------------------------------------------------------- erase
 
 bool CPic18Engine::HasEraseMethod() const {
-    return m_device.EraseMethod == kEraseOneKey || m_device.EraseMethod == kEraseTwoKeys;
+    return m_device.EraseMethod == kEraseOneKey || m_device.EraseMethod == kEraseTwoKeys ||
+           m_device.EraseMethod == kEraseChipKeys;
 }
 
 void CPic18Engine::Erase() {
-    const bool twoKeys = m_device.EraseMethod == kEraseTwoKeys;
+    const bool chipKeys = m_device.EraseMethod == kEraseChipKeys;
+    const bool twoKeys = chipKeys || m_device.EraseMethod == kEraseTwoKeys;
     if (twoKeys) {
         CPacket key;
         TablePointer(key, kEraseKeyHighAddress);
-        key.Pic18Command(kTableWrite, kEraseKeyHighTwoKeys);
+        key.Pic18Command(kTableWrite, chipKeys ? kEraseKeyHighChip : kEraseKeyHighTwoKeys);
         Exchange(key, kAnswerMedium);
+    }
+    uint16_t low = kEraseKeyOneKey;
+    if (twoKeys) {
+        low = chipKeys ? kEraseKeyLowChip : kEraseKeyLowTwoKeys;
     }
     CPacket p;
     TablePointer(p, kEraseKeyLowAddress);
-    p.Pic18Command(kTableWrite, twoKeys ? kEraseKeyLowTwoKeys : kEraseKeyOneKey);
+    p.Pic18Command(kTableWrite, low);
     p.Pic18Instruction(kNop);
     p.Pic18HoldBegin(kHoldErase).Wait(WaitValue(kEraseCycleMs)).Pic18HoldEnd();
     Exchange(p, kAnswerMedium);

@@ -52,7 +52,7 @@ template <typename Step> bool CWriter::RunControl(Step&& step) {
         return false;
     }
     step();
-    return op.Finished();
+    return op.Finish();
 }
 
 bool CWriter::SetIdle() {
@@ -113,7 +113,7 @@ template <typename Call> bool CWriter::RunOnEngine(bool framed, Call&& call) {
             call(*engine);
         }
     }
-    return op.Finished();
+    return op.Finish();
 }
 
 bool CWriter::ReadDeviceId() {
@@ -163,5 +163,5 @@ bool CWriter::Erase() {
     if (engine != nullptr && engine->HasEraseMethod()) {
         m_link.Framed(SocketPins, EntryMode, [engine] { engine->Erase(); });
     }
-    return op.Finished();
+    return op.Finish();
 }

@@ -67,8 +67,15 @@ public:
     // when the writer is open and attached after the call. While an operation
     // started on a link that has gone is still ending, it does not reopen.
     bool Poll();
-    // True while the link is open and not known to be gone. Any thread.
+    // True while the link is open, not known to be gone and the writer not
+    // taken as not answering. Any thread.
     bool IsOpen() const { return m_link.IsUp(); }
+    // What went wrong on the link since ClearLinkFault: whether the device
+    // operations since then went through (see CWriterLink). Any thread.
+    ELinkFault LinkFault() const { return m_link.Fault(); }
+    // Clears the record before an operation, and gives a writer taken as not
+    // answering another chance. Owner's thread, while no operation runs.
+    void ClearLinkFault() { m_link.ClearFault(); }
     // The link handles: invalid (device) and 0 (pipes) while not open.
     // Owner's thread.
     IUsbLink::Handle DeviceHandle() const { return m_link.DeviceHandle(); }
@@ -89,8 +96,9 @@ public:
 
     // --- device operations, by CoreWidth (14 mid-range, 8 PIC18; any other
     // core sends nothing). False when the link was not open at the start
-    // (nothing sent), went down before the end, or a packet could not be
-    // written. ---
+    // (nothing sent), went down before the end, a packet could not be
+    // written, or an answer did not come whole and in turn (LinkFault says
+    // which). ---
     bool ReadDeviceId();
     bool ReadConfig();
     bool ReadProgram();
@@ -113,6 +121,9 @@ public:
     // (the missing bytes read as 0), and packets whose write failed.
     uint32_t ShortAnswerCount() const { return m_link.ShortAnswerCount(); }
     uint32_t FailedWriteCount() const { return m_link.FailedWriteCount(); }
+    // Reads that timed out, and answers dropped as late or doubled.
+    uint32_t FailedReadCount() const { return m_link.FailedReadCount(); }
+    uint32_t StaleAnswerCount() const { return m_link.StaleAnswerCount(); }
 
 private:
     CEngineContext EngineContext();

@@ -71,6 +71,7 @@ void CPic18Chip::ResetVolatileState() {
     m_programEecon1 = 0;
     m_configLatchValid = false;
     m_hold = CHold{};
+    m_discharge = CDischarge{};
     m_eepromWrite = CEepromWrite{};
 }
 
@@ -91,11 +92,11 @@ void CPic18Chip::Advance(uint64_t nowUs) {
 }
 
 uint32_t CPic18Chip::ProgrammingTimeUs() const {
-    return m_timing == ESimTiming::Typical ? m_family->P9.Typical : m_family->P9.Strict + m_family->P10;
+    return m_timing == ESimTiming::Typical ? m_family->P9.Typical : m_family->P9.Strict;
 }
 
 uint32_t CPic18Chip::EraseTimeUs() const {
-    return m_timing == ESimTiming::Typical ? m_family->P11.Typical : m_family->P11.Strict + m_family->P10;
+    return m_timing == ESimTiming::Typical ? m_family->P11.Typical : m_family->P11.Strict;
 }
 
 uint32_t CPic18Chip::EepromTimeUs() const {
@@ -115,9 +116,7 @@ void CPic18Chip::SetProgrammingMode(bool on, uint64_t nowUs) {
     }
     // MCLR leaves VPP: a hold ends now, a start-programming that never got its
     // hold is lost, and an EEPROM write still running is cut off by the reset.
-    if (m_hold.Active) {
-        FinishHold(m_lastUs);
-    }
+    Clocked();
     DropPendingProgramming();
     if (m_eepromWrite.Busy) {
         ++m_p18.EepromWritesLost;
@@ -143,6 +142,7 @@ void CPic18Chip::MidCommand(uint8_t command, uint64_t nowUs) {
         return;
     }
     ++m_counters.Commands;
+    Clocked();
     ++m_counters.UnknownCommands;
 }
 
@@ -167,9 +167,7 @@ void CPic18Chip::Pic18Command(uint8_t command, uint16_t operand, uint64_t nowUs)
         return;
     }
     ++m_counters.Commands;
-    if (m_hold.Active) {
-        FinishHold(m_lastUs);
-    }
+    Clocked();
     DropPendingProgramming();
     if (command != 0x0) {
         m_unlockStep = 0;
@@ -250,9 +248,7 @@ uint8_t CPic18Chip::Pic18Read(uint8_t command, uint64_t nowUs) {
         return 0xFF;
     }
     ++m_counters.Commands;
-    if (m_hold.Active) {
-        FinishHold(m_lastUs);
-    }
+    Clocked();
     DropPendingProgramming();
     m_unlockStep = 0;
     if (m_gotoPending) {
@@ -283,9 +279,7 @@ void CPic18Chip::Pic18HoldBegin(uint8_t operand, uint64_t nowUs) {
         return;
     }
     ++m_counters.Commands;
-    if (m_hold.Active) {
-        FinishHold(m_lastUs);
-    }
+    Clocked();
     m_unlockStep = 0;
     if (m_gotoPending) {
         m_gotoPending = false;
@@ -317,6 +311,18 @@ void CPic18Chip::Pic18HoldEnd(uint64_t nowUs) {
     FinishHold(m_lastUs);
 }
 
+// Before a command is taken: a hold still open ends now, with no low time
+// after it, and a cycle waiting out its low time learns whether it had it.
+void CPic18Chip::Clocked() {
+    if (m_hold.Active) {
+        FinishHold(m_lastUs);
+    }
+    SettleDischarge(m_lastUs);
+}
+
+// A hold that lasted its time does its work at once, but only PGC staying low
+// for P10 after it (the high voltage discharging) lets the work stand: a
+// command within P10 undoes it (SettleDischarge), as if it had been cut short.
 void CPic18Chip::FinishHold(uint64_t nowUs) {
     const uint64_t held = nowUs - m_hold.StartUs;
     const uint8_t operand = m_hold.Operand;
@@ -324,10 +330,13 @@ void CPic18Chip::FinishHold(uint64_t nowUs) {
     if (operand == 0xF0 && m_programArmed) {
         m_programArmed = false;
         if (held >= ProgrammingTimeUs()) {
+            BeginUndo(false);
             if (ProgramArmed()) {
                 ++m_p18.ProgrammingCycles;
                 ++m_counters.CyclesCompleted;
+                m_discharge = CDischarge{true, false, nowUs};
             }
+            m_undo.Recording = false;
         } else {
             ++m_p18.ProgrammingTooShort;
             ++m_counters.CyclesTooShort;
@@ -339,14 +348,63 @@ void CPic18Chip::FinishHold(uint64_t nowUs) {
         if (!set.Any()) {
             ++m_p18.EraseKeysUnknown;
         } else if (held >= EraseTimeUs()) {
+            BeginUndo(true);
             ApplyErase(set);
+            m_undo.Recording = false;
             ++m_p18.EraseCycles;
             ++m_counters.CyclesCompleted;
+            m_discharge = CDischarge{true, true, nowUs};
         } else {
             ++m_p18.EraseTooShort;
             ++m_counters.CyclesTooShort;
         }
     }
+}
+
+void CPic18Chip::BeginUndo(bool everything) {
+    m_undo.Cells.clear();
+    m_undo.Everything = everything && m_family->P10 != 0;
+    m_undo.Recording = m_family->P10 != 0;
+    if (m_undo.Everything) {
+        m_undo.Program = m_program;
+        m_undo.Eeprom = m_eeprom;
+        m_undo.Ids = m_ids;
+        m_undo.Config = m_config;
+    }
+}
+
+void CPic18Chip::Remember(uint8_t& cell) {
+    if (m_undo.Recording && !m_undo.Everything) {
+        m_undo.Cells.emplace_back(&cell, cell);
+    }
+}
+
+void CPic18Chip::SettleDischarge(uint64_t nowUs) {
+    if (!m_discharge.Active) {
+        return;
+    }
+    const CDischarge cycle = m_discharge;
+    m_discharge = CDischarge{};
+    if (nowUs - cycle.HoldEndUs >= m_family->P10) {
+        return;
+    }
+    if (m_undo.Everything) {
+        m_program = m_undo.Program;
+        m_eeprom = m_undo.Eeprom;
+        m_ids = m_undo.Ids;
+        m_config = m_undo.Config;
+    } else {
+        for (auto it = m_undo.Cells.rbegin(); it != m_undo.Cells.rend(); ++it) {
+            *it->first = it->second;
+        }
+    }
+    m_undo = CUndo{};
+    --m_counters.CyclesCompleted;
+    --(cycle.Erase ? m_p18.EraseCycles : m_p18.ProgrammingCycles);
+    ++(cycle.Erase ? m_p18.EraseTooShort : m_p18.ProgrammingTooShort);
+    ++m_p18.DischargeCut;
+    ++m_counters.DischargeCut;
+    ++m_counters.CyclesTooShort;
 }
 
 uint8_t CPic18Chip::ProgramByte(uint32_t address) const {

@@ -8,7 +8,8 @@
 // programming cycle (command 1111, then the held NOP 0x87 0xF0 ... 0x88) and
 // an erase cycle (key written to 0x3C0004, then the held NOP 0x87 0x00 ...
 // 0x88) take effect only when the hold lasts at least the family's time
-// (typical or strict); a shorter hold leaves the cells unchanged. Flash cells
+// (typical or strict) and PGC then stays low for the family's P10 before the
+// next command; a shorter hold or low time leaves the cells unchanged. Flash cells
 // only go from 1 to 0 when programmed; the erase keys of each family are
 // decoded by the table in Pic18Models.cpp.
 //
@@ -23,6 +24,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A simulated chip of the named PIC18 device ("PIC18F452", ...), erased and
@@ -43,6 +45,7 @@ struct CPic18Counters {
     uint64_t EepromWritesLost = 0;        // EEPROM writes cut by leaving programming mode
     uint64_t EepromWritesRefused = 0;     // WR set without WREN, during a write, or not aimed at EEPROM
     uint64_t UnlockFailures = 0;          // WR set without 55h/AAh where the family needs them
+    uint64_t DischargeCut = 0;            // cycles followed by a command within P10 (cells unchanged)
 };
 
 class CPic18Chip final : public ISimChip {
@@ -116,6 +119,20 @@ private:
         uint8_t Operand = 0;
         uint64_t StartUs = 0;
     };
+    // A cycle whose hold has ended, waiting out P10, and what it changed.
+    struct CDischarge {
+        bool Active = false;
+        bool Erase = false;
+        uint64_t HoldEndUs = 0;
+    };
+    struct CUndo {
+        bool Recording = false;
+        bool Everything = false;
+        std::vector<std::pair<uint8_t*, uint8_t>> Cells;
+        std::vector<uint8_t> Program, Eeprom;
+        std::array<uint8_t, kPic18IdBytes> Ids{};
+        std::array<uint8_t, kPic18ConfigBytes> Config{};
+    };
     struct CEepromWrite {
         bool Busy = false;
         uint64_t DoneUs = 0;
@@ -126,7 +143,11 @@ private:
     // Pic18Chip.cpp: time, mode, holds and cycles.
     void Advance(uint64_t nowUs);
     void ResetVolatileState();
+    void Clocked();
     void FinishHold(uint64_t nowUs);
+    void SettleDischarge(uint64_t nowUs);
+    void BeginUndo(bool everything);
+    void Remember(uint8_t& cell);
     void DropPendingProgramming();
     uint32_t ProgrammingTimeUs() const;
     uint32_t EraseTimeUs() const;
@@ -202,5 +223,7 @@ private:
     int m_configLatchIndex = 0;
     uint8_t m_configLatchValue = 0xFF;
     CHold m_hold;
+    CDischarge m_discharge;
+    CUndo m_undo;
     CEepromWrite m_eepromWrite;
 };

@@ -191,6 +191,7 @@ void CPic18Chip::ProgramRow(std::vector<uint8_t>& buffer, uint32_t rowBase) {
             continue;
         }
         if (m_stuck.count(address) == 0) {
+            Remember(*cell);
             *cell &= value;
         }
         ++m_cellWrites[address];
@@ -216,6 +217,7 @@ void CPic18Chip::ProgramConfig() {
     if (IsPic18ProtectionByte(index)) {
         value &= m_config[index];
     }
+    Remember(m_config[index]);
     m_config[index] = value;
 }
 

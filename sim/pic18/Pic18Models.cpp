@@ -102,7 +102,8 @@ CPic18FamilyParams MakeFx220() {
 // devices here, no panel register, the 16-bit key 3C0005h:3C0004h with chip
 // erase 3F8Fh, 0084h data EEPROM, 0081h boot block, 0082h configuration,
 // 0180h/0280h/0480h/0880h/1080h/2080h blocks 0..5; P9 1 ms, P10 100 µs, P11
-// 5 ms, P11A 4 ms, EEPROM written with WREN then WR and no unlock. Assumed:
+// 5 ms, P11A 4 ms, EEPROM written with WREN then WR and no unlock. P10 is
+// the low time after a hold that must pass before the next command. Assumed:
 // bit 7 of 3C0004h enables the erase, bit 3 of 3C0004h (in 3F8Fh but in no
 // single-region key of DS39622K) erases the ID locations as it does
 // in Microchip's later PIC18 ICSP documents, so the 0F87h key of DS39752 leaves the
@@ -163,6 +164,14 @@ constexpr Bytes14 k2520Blank = {0x00, 0x07, 0x1F, 0x1F, 0x00, 0x83, 0x85,
                                 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40};
 constexpr Bytes14 k2520Impl = {0x00, 0xCF, 0x1F, 0x1F, 0x00, 0x87, 0xC5,
                                0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40};
+// The 16 KB parts of the 2520 family guard two blocks.
+constexpr Bytes14 k2420Blank = {0x00, 0x07, 0x1F, 0x1F, 0x00, 0x83, 0x85,
+                                0x00, 0x03, 0xC0, 0x03, 0xE0, 0x03, 0x40};
+constexpr Bytes14 k2420Impl = {0x00, 0xCF, 0x1F, 0x1F, 0x00, 0x87, 0xC5,
+                               0x00, 0x03, 0xC0, 0x03, 0xE0, 0x03, 0x40};
+// The 4455 has ICPRT like the 4550, and the 2455's three blocks.
+constexpr Bytes14 k4455Impl = {0x3F, 0xCF, 0x3F, 0x1F, 0x00, 0x87, 0xE5,
+                               0x00, 0x07, 0xC0, 0x07, 0xE0, 0x07, 0x40};
 
 std::vector<CPic18Block> EightKBlocks(uint32_t boot, uint32_t programBytes) {
     std::vector<CPic18Block> blocks;
@@ -219,6 +228,21 @@ std::vector<CPic18Model> MakeModels() {
     v.push_back(Model("PIC18F2520", F::F2xxx, 32768, 28, 0x1100, 0x0F, 0x800, EightKBlocks(0x800, 32768),
                       k2520Blank, k2520Impl));
     v.push_back(Model("PIC18F4520", F::F2xxx, 32768, 40, 0x1080, 0x0F, 0x800, EightKBlocks(0x800, 32768),
+                      k2520Blank, k2520Impl));
+    v.push_back(Model("PIC18F4455", F::F2xxx, 24576, 40, 0x1220, 0x1F, 0x800, EightKBlocks(0x800, 24576),
+                      k2455Blank, k4455Impl));
+    // DEVID1 bit 4 tells the 12-bit ADC parts (2423/2523/4423/4523) from the others.
+    v.push_back(Model("PIC18F2420", F::F2xxx, 16384, 28, 0x1140, 0x0F, 0x800, EightKBlocks(0x800, 16384),
+                      k2420Blank, k2420Impl));
+    v.push_back(Model("PIC18F4420", F::F2xxx, 16384, 40, 0x10C0, 0x0F, 0x800, EightKBlocks(0x800, 16384),
+                      k2420Blank, k2420Impl));
+    v.push_back(Model("PIC18F2423", F::F2xxx, 16384, 28, 0x1150, 0x0F, 0x800, EightKBlocks(0x800, 16384),
+                      k2420Blank, k2420Impl));
+    v.push_back(Model("PIC18F4423", F::F2xxx, 16384, 40, 0x10D0, 0x0F, 0x800, EightKBlocks(0x800, 16384),
+                      k2420Blank, k2420Impl));
+    v.push_back(Model("PIC18F2523", F::F2xxx, 32768, 28, 0x1110, 0x0F, 0x800, EightKBlocks(0x800, 32768),
+                      k2520Blank, k2520Impl));
+    v.push_back(Model("PIC18F4523", F::F2xxx, 32768, 40, 0x1090, 0x0F, 0x800, EightKBlocks(0x800, 32768),
                       k2520Blank, k2520Impl));
     return v;
 }

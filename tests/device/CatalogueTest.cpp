@@ -3,7 +3,10 @@
 #include "device/DeviceList.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -34,9 +37,9 @@ TEST(ShippedCatalogue, HasBothFamiliesAndTheDefaultEntry) {
         midRange += d.CoreWidth == kCoreMidRange ? 1 : 0;
         pic18 += d.CoreWidth == kCorePic18 ? 1 : 0;
     }
-    EXPECT_GE(midRange + pic18, 25);
-    EXPECT_GE(midRange, 10);
-    EXPECT_GE(pic18, 8);
+    EXPECT_GE(midRange + pic18, 60);
+    EXPECT_GE(midRange, 40);
+    EXPECT_GE(pic18, 18);
     EXPECT_GE(separators, 4);
 
     CDeviceList shipped;
@@ -86,14 +89,14 @@ TEST(ShippedCatalogue, EveryEntryFitsTheEngines) {
         EXPECT_EQ(tokens, static_cast<size_t>(d.ConfigCount * d.CoreWidth));
         if (pic18) {
             EXPECT_EQ(d.ConfigCount, bounds::kMaxPic18ConfigBytes);
-            EXPECT_TRUE(d.EraseMethod == 4 || d.EraseMethod == 5);
+            EXPECT_TRUE(d.EraseMethod >= 4 && d.EraseMethod <= 6);
         } else {
             EXPECT_GE(d.ConfigCount, 1);
             EXPECT_LE(d.ConfigCount, bounds::kMaxMidRangeConfigWords);
             EXPECT_GE(d.WriteBlockBytes, 2);
             EXPECT_LE(d.WriteBlockBytes, bounds::kMaxMidRangeRowBytes);
             EXPECT_GE(d.EraseMethod, 1);
-            EXPECT_LE(d.EraseMethod, 5);
+            EXPECT_LE(d.EraseMethod, 7);
             if (d.CalAddress != 0) {
                 EXPECT_LT(static_cast<uint32_t>(d.CalAddress), d.ProgramSize);
                 EXPECT_NE(d.CalFlag, 0);
@@ -106,6 +109,72 @@ TEST(ShippedCatalogue, EveryEntryFitsTheEngines) {
             << "device IDs tell the entries apart";
         EXPECT_GT(d.ConfigNamedMask[0] | d.ConfigNamedMask[1], 0U);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The erased (blank) configuration of every shipped device, from the
+// configuration register tables of its data sheet and programming
+// specification: what the default configuration of its entry must be, so
+// that a hex file without configuration records programs the erased state.
+std::map<std::string, std::vector<uint32_t>> ErasedConfiguration() {
+    std::map<std::string, std::vector<uint32_t>> table;
+    auto put = [&table](std::initializer_list<const char*> names, std::vector<uint32_t> words) {
+        for (const char* n : names) {
+            table[n] = words;
+        }
+    };
+    put({"PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A", "PIC16F627A", "PIC16F628A",
+         "PIC16F648A", "PIC16F84A",  "PIC12F683",  "PIC16F684",  "PIC16F688",  "PIC16F631",
+         "PIC16F677",  "PIC16F685",  "PIC16F687",  "PIC16F689",  "PIC16F690",  "PIC16F716",
+         "PIC16F73",   "PIC16F74",   "PIC16F76",   "PIC16F77",   "PIC16F818",  "PIC16F819"},
+        {0x3FFF});
+    // Bit 10 reads 0 on the 16F87x (DS39025).
+    put({"PIC16F870", "PIC16F871", "PIC16F872", "PIC16F873", "PIC16F874", "PIC16F876", "PIC16F877"},
+        {0x3BFF});
+    // Bits 11-9 read 0; the band-gap bits are the chip's own.
+    put({"PIC12F629", "PIC12F675", "PIC16F630", "PIC16F676"}, {0x31FF});
+    put({"PIC16F882", "PIC16F883", "PIC16F884", "PIC16F886", "PIC16F887", "PIC16F87", "PIC16F88"},
+        {0x3FFF, 0x3FFF});
+    put({"PIC18F242", "PIC18F252", "PIC18F442", "PIC18F452"},
+        {0x00, 0x27, 0x0F, 0x0F, 0x00, 0x01, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40});
+    put({"PIC18F1220", "PIC18F1320"},
+        {0x00, 0xCF, 0x0F, 0x1F, 0x00, 0x80, 0x85, 0x00, 0x03, 0xC0, 0x03, 0xE0, 0x03, 0x40});
+    // DS39622K: XINST, IESO, FCMEN, FOSC3, LPT1OSC (and on the USB parts the
+    // whole of CONFIG1L, FOSC1, VREGEN and ICPRT) are erased to 0.
+    put({"PIC18F2455", "PIC18F4455"},
+        {0x00, 0x05, 0x1F, 0x1F, 0x00, 0x83, 0x85, 0x00, 0x07, 0xC0, 0x07, 0xE0, 0x07, 0x40});
+    put({"PIC18F2550", "PIC18F4550"},
+        {0x00, 0x05, 0x1F, 0x1F, 0x00, 0x83, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40});
+    put({"PIC18F2420", "PIC18F2423", "PIC18F4420", "PIC18F4423"},
+        {0x00, 0x07, 0x1F, 0x1F, 0x00, 0x83, 0x85, 0x00, 0x03, 0xC0, 0x03, 0xE0, 0x03, 0x40});
+    put({"PIC18F2520", "PIC18F2523", "PIC18F4520", "PIC18F4523"},
+        {0x00, 0x07, 0x1F, 0x1F, 0x00, 0x83, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40});
+    return table;
+}
+
+TEST(ShippedCatalogue, DefaultConfigurationIsTheErasedChip) {
+    const auto erased = ErasedConfiguration();
+    size_t checked = 0;
+    for (const std::string& name : ShippedNames()) {
+        if (!name.empty() && name.front() == '-') {
+            continue;
+        }
+        SCOPED_TRACE(name);
+        const auto it = erased.find(name);
+        ASSERT_NE(it, erased.end()) << "no erased value in the table";
+        CDeviceList d;
+        d.ListPath = ShippedList();
+        ASSERT_TRUE(d.LoadDevice(name));
+        ASSERT_EQ(static_cast<size_t>(d.ConfigCount), it->second.size());
+        for (size_t w = 0; w < it->second.size(); ++w) {
+            EXPECT_EQ(d.Config[w], it->second[w]) << "word " << w;
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, erased.size());
 }
 
 } // namespace

@@ -191,6 +191,44 @@ TEST_F(DeviceListFile, AbsurdNumbersAreClipped) {
     EXPECT_EQ(m_device.WriteBlockBytes, 2) << "a latch row is at least one word";
 }
 
+TEST_F(DeviceListFile, CoreWidthIsBoundedLikeTheSizes) {
+    // A width of 2^31 - 1 once drove the legend loop two billion times a word.
+    Load("Wide\t1024:2147483647\t64\t[A][B][C]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\n"
+         "Negative\t1024:-8\t64\t[A][B]\t18\t0\t0\t0\t0\t0\t1\t1\t:\t-\t\n");
+    ASSERT_TRUE(m_device.LoadDevice("Wide"));
+    EXPECT_EQ(m_device.CoreWidth, bounds::kMaxCoreWidth);
+    EXPECT_EQ(m_device.ConfigCount, 1);
+    EXPECT_EQ(m_device.ConfigNamedMask[0], 0xE0000000U) << "the three tokens are the top bits of one word";
+    EXPECT_TRUE(m_device.ProgramData.empty()) << "a core without an engine has no program buffer";
+
+    ASSERT_TRUE(m_device.LoadDevice("Negative"));
+    EXPECT_EQ(m_device.CoreWidth, 0);
+    EXPECT_EQ(m_device.ConfigNamedMask[0], 0U);
+}
+
+TEST_F(DeviceListFile, AFolderOrADeviceIsNoCatalogue) {
+    // A folder once ended the program with an uncaught stream exception, and
+    // /dev/zero or /dev/urandom were read until the memory ran out.
+    std::vector<std::string> paths = {m_dir.Path().string()};
+#ifndef _WIN32
+    paths.push_back("/dev/zero");
+    paths.push_back("/dev/urandom");
+#endif
+    for (const std::string& path : paths) {
+        m_device.ListPath = path;
+        CNameList names;
+        EXPECT_FALSE(m_device.FillSelector(names)) << path;
+        EXPECT_FALSE(m_device.LoadDevice("PIC16F84A")) << path;
+        EXPECT_EQ(m_device.ListReadResult, EReadResult::NotAFile) << path;
+        EXPECT_EQ(m_device.DeviceName, "PIC16F873A") << "the record is left as it was";
+    }
+    EXPECT_EQ(m_messages.Texts.size(), 2 * paths.size()) << "each refusal says the catalogue is missing";
+
+    Load(std::string(kMaxDeviceListBytes + 1, ';'));
+    EXPECT_FALSE(m_device.LoadDevice("PIC16F84A"));
+    EXPECT_EQ(m_device.ListReadResult, EReadResult::TooLarge);
+}
+
 TEST_F(DeviceListFile, ShiftJisAndUtf8CataloguesGiveTheSameNames) {
     // "ＰＩＣ テスト" in Shift-JIS and in UTF-8, with a CRLF line end.
     const std::string sjisName = "\x82\x6F\x82\x68\x82\x62\x20\x83\x65\x83\x58\x83\x67";

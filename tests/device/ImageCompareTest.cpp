@@ -273,7 +273,7 @@ TEST(ConfigLabels, MatchTheLegendMasksAndTheGridWalkOnEveryCatalogueEntry) {
             for (int b = d.CoreWidth - 1; b >= 0; --b) {
                 const std::string token = d.NextLegendToken(index++);
                 if (next < labels.size() && labels[next].Bit == b) {
-                    EXPECT_EQ(labels[next].Name, LegendDisplayName(token)) << name;
+                    EXPECT_EQ(labels[next].Name, LegendLabel(token)) << name;
                     ++next;
                 }
             }

@@ -106,9 +106,34 @@ TEST(Legend, Pic18WordsAreBytesAndAbsurdCoreWidthsAreSafe) {
     EXPECT_EQ(p18->Config[8], 0x0FU);
     EXPECT_EQ(p18->Config[14], 0U);
 
-    // A core width beyond 32 bits walks its tokens without shifting past bit 31.
+    // A core width beyond the 32 bits a word holds is read as 32: each word
+    // takes 32 tokens, and the width never drives the loops any further.
     auto wide = Parsed(legend, 40);
-    EXPECT_EQ(wide->ConfigCount, 3);
+    EXPECT_EQ(wide->ConfigCount, 4);
+    EXPECT_EQ(wide->Config[0], 0xFFFFFFFFU);
+    auto huge = Parsed(legend, 2147483647);
+    EXPECT_EQ(huge->ConfigCount, 4);
+    EXPECT_EQ(huge->ConfigNamedMask[0], 0xFFFFFFFFU);
+}
+
+TEST(Legend, ANameMarkedZIsANamedBitErasedToZero) {
+    // Bits 7..0: z-marked user bit, z-marked protect-looking name, plain
+    // name, "[-]", "[x]", a calibration bit, a Z that is not the marker, and
+    // a one-letter "[z]".
+    auto d = Parsed("[zXINST][zCP][LVP][-][x][cBG][ZED][z]", 8);
+    EXPECT_EQ(d->Config[0], 0x36U) << "only the marked names default to 0";
+    EXPECT_EQ(d->ConfigNamedMask[0], 0xE7U);
+    EXPECT_EQ(d->ConfigUserMask[0], 0xE3U) << "a marked name is a user bit";
+    EXPECT_EQ(d->ConfigZeroMask[0], 0x08U) << "and is not forced to 0 after a load";
+    EXPECT_EQ(d->ConfigOneMask[0], 0x10U);
+    EXPECT_EQ(d->ConfigProtectMask[0], 0x00U) << "[zCP] is not one of the code-protect tokens";
+    EXPECT_EQ(d->ConfigCalMask[0], 0x04U);
+
+    EXPECT_EQ(LegendLabel("zXINST"), "XINST");
+    EXPECT_EQ(LegendLabel("cBG1"), "BG1");
+    EXPECT_EQ(LegendLabel("pWDTE"), "WDTE");
+    EXPECT_EQ(LegendLabel("ZED"), "ZED");
+    EXPECT_EQ(LegendLabel(""), "");
 }
 
 TEST(Legend, NextLegendTokenWalksAndRestarts) {

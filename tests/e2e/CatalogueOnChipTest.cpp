@@ -72,10 +72,11 @@ TEST_P(EveryCatalogueEntry, ProgramsReadsProtectsAndErases) {
     }
     ASSERT_TRUE(locked.IsProtected());
     Program(b, locked);
-    const bool idsStay = b.IsPic18() && b.Pic18()->Model().Family == EPic18Family::F2xxx;
+    const bool idsStay =
+        b.IsPic18() && b.Pic18()->Model().Family == EPic18Family::F2xxx && b.Device.EraseMethod == 5;
     if (idsStay) {
-        // The erase key of this family leaves the ID locations, and
-        // programming can only clear their bits (see the catalogue's remark).
+        // The erase key 0F0F/8787 leaves the ID locations of this family, and
+        // programming can only clear their bits.
         for (int i = 0; i < 8; ++i) {
             EXPECT_EQ(e2e::ChipUserId(b, i), (image.UserId[i] & locked.UserId[i]) & 0xFF) << i;
             locked.UserId[i] = e2e::ChipUserId(b, i);
@@ -127,7 +128,24 @@ TEST_P(EveryCatalogueEntry, ProgramsReadsProtectsAndErases) {
             << "protection lifted, word " << k;
     }
 
-    // Nothing the host sent broke the writer's rules.
+    // Blank check after erase: every region reads back blank, the user IDs
+    // included.
+    CPicDevice blankImage;
+    blankImage.AssignFrom(b.Device);
+    for (int k = 0; k < blankImage.ConfigWordCount(); ++k) {
+        blankImage.Config[k] = e2e::ChipConfig(b, k);
+    }
+    if (calWord >= 0) {
+        blankImage.ProgramData[2 * calWord] = static_cast<uint8_t>(factoryCal & 0xFF);
+        blankImage.ProgramData[2 * calWord + 1] = static_cast<uint8_t>(factoryCal >> 8);
+    }
+    if (!idsStay) {
+        EXPECT_EQ(ReadBackDifferences(b, blankImage) & ~kVerifyConfig, 0) << "blank check";
+    }
+
+    // Nothing the host sent broke the writer's or the chip's rules.
+    const CSimBreaches breaches = b.Sim.Breaches();
+    EXPECT_FALSE(breaches.HasBreaches()) << breaches.Text();
     const CSimWriterCounters counters = b.Sim.Counters();
     EXPECT_EQ(counters.Obligations.Total(), 0U);
     EXPECT_EQ(counters.Firmware.Errors, 0U) << counters.LastError;

@@ -141,6 +141,23 @@ TEST_F(HexImport, UnreadableFileLeavesTheImageClearedAndTheWatchAsItWas) {
     EXPECT_EQ(m_hex.FilePath, "previous");
 }
 
+TEST_F(HexImport, DevicesAndOversizedFilesAreRefusedBeforeTheyAreRead) {
+    m_hex.FilePath = "previous";
+#ifndef _WIN32
+    // Read as a stream, /dev/zero filled the memory and /dev/urandom never ended.
+    for (const char* device : {"/dev/zero", "/dev/urandom"}) {
+        EXPECT_FALSE(m_hex.LoadHex(device)) << device;
+        EXPECT_EQ(m_hex.LastReadResult, EReadResult::NotAFile) << device;
+        EXPECT_FALSE(CanOpenHexFile(device)) << device;
+    }
+#endif
+    std::string big(kMaxHexFileBytes + 1, '\n');
+    big.replace(0, 11, ":00000001FF");
+    EXPECT_FALSE(m_hex.LoadHex(m_dir.Write("big.hex", big)));
+    EXPECT_EQ(m_hex.LastReadResult, EReadResult::TooLarge);
+    EXPECT_EQ(m_hex.FilePath, "previous") << "nothing is watched";
+}
+
 TEST_F(HexImport, AFolderIsNoHexFile) {
     // A folder opens as a stream that reads nothing; it must fail like a
     // missing file, not load as an empty image and be watched.

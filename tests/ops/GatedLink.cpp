@@ -52,6 +52,14 @@ size_t CGatedLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
     return m_inner.ReadPipe(pipe, buffer, maxLength);
 }
 
+size_t CGatedLink::ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) {
+    return m_inner.ReadAnswer(pipe, buffer, maxLength, failed);
+}
+
+size_t CGatedLink::DrainPipe(Handle pipe, unsigned waitMs) {
+    return m_inner.DrainPipe(pipe, waitMs);
+}
+
 int CGatedLink::CheckPresence(Handle device) {
     return m_inner.CheckPresence(device);
 }

@@ -261,7 +261,7 @@ TEST(RunnerWriterLoss, UnplugBetweenStepsSuspendsAndReplugContinues) {
     EXPECT_EQ(b.Chip.ProgramWord(299), 0x212B);
 }
 
-TEST(RunnerWriterLoss, UnplugDuringAnOperationShowsUpInTheCompare) {
+TEST(RunnerWriterLoss, UnplugDuringAnOperationEndsTheSequenceOnceTheWriterIsBack) {
     CRunnerBench b("PIC16F877A");
     ASSERT_TRUE(b.Connect());
     SomeImage(b);
@@ -278,11 +278,24 @@ TEST(RunnerWriterLoss, UnplugDuringAnOperationShowsUpInTheCompare) {
     EXPECT_EQ(b.Runner.Step(), 2);
     EXPECT_FALSE(b.Runner.HasWorkerThread());
 
+    // The write was cut off: going on would verify a half-written chip at
+    // best, so the sequence ends and says why.
     b.Sim.Plug();
     ASSERT_TRUE(b.RunUntilIdle());
-    EXPECT_EQ(b.Front.VerifyErrors.size(), 1u);
-    EXPECT_NE(b.Front.VerifyErrors[0] & kVerifyProgram, 0);
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::LinkLost, EOutcome::WriterLost}));
+    ASSERT_FALSE(b.Front.Messages.empty());
+    EXPECT_EQ(b.Front.Messages.back().Text, kMsgWriterLost);
+    EXPECT_EQ(b.Front.Messages.back().Icon, EMsgIcon::Error);
+    EXPECT_TRUE(b.Front.VerifyErrors.empty());
+    EXPECT_TRUE(b.Front.ControlsEnabled());
     EXPECT_EQ(b.Chip.ProgramWord(299), 0x3FFF);
+
+    // Nothing is left over: the next Program runs clean.
+    b.Front.ClearRecords();
+    b.Runner.OnProgram();
+    ASSERT_TRUE(b.RunUntilIdle());
+    EXPECT_EQ(b.Front.OutcomeKinds(), (std::vector<EOutcome>{EOutcome::Completed}));
+    EXPECT_EQ(b.Chip.ProgramWord(299), 0x212B);
 }
 
 TEST(RunnerProgress, FollowsTheCounterWithinTheBar) {

@@ -1,5 +1,4 @@
 // The platform layer's view of files, folders and the running program.
-#include "platform/InputFile.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 #include "tests/common/TempDir.h"
@@ -74,25 +73,40 @@ TEST(Platform, FileStatusSeesSizeTimeKindAndPermissions) {
     }
 }
 
-TEST(Platform, FilesOpenForReadingByTheirUtf8Names) {
+TEST(Platform, FilesAreReadByTheirUtf8Names) {
     CTempDir dir;
     // Outside every Western code page, and outside Shift-JIS too.
     for (const std::string name : {"plain.hex", "書き込み済み.hex", "Ελληνικά – ✓.hex"}) {
         const std::string path = dir.Write(name, "contents of " + name);
-        std::ifstream in = OpenInputFile(path);
-        ASSERT_TRUE(in) << name;
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(CanOpenForReading(path)) << name;
+        std::string text;
+        ASSERT_EQ(ReadFileLimited(path, 1000, text), EReadResult::Read) << name;
         EXPECT_EQ(text, "contents of " + name);
         EXPECT_TRUE(IsRegularFile(path)) << name;
         EXPECT_EQ(GetFileStatus(path).Size, text.size()) << name;
     }
     // Binary: no line end is changed on the way in.
     const std::string binary = dir.Write("binary.bin", std::string("a\r\nb\n\x1A\0c", 8));
-    std::ifstream in = OpenInputFile(binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
-              std::string("a\r\nb\n\x1A\0c", 8));
-    EXPECT_FALSE(OpenInputFile(dir.File("missing.hex")));
-    EXPECT_FALSE(OpenInputFile(""));
+    std::string bytes;
+    ASSERT_EQ(ReadFileLimited(binary, 8, bytes), EReadResult::Read);
+    EXPECT_EQ(bytes, std::string("a\r\nb\n\x1A\0c", 8));
+    EXPECT_FALSE(CanOpenForReading(dir.File("missing.hex")));
+    EXPECT_FALSE(CanOpenForReading(""));
+    EXPECT_FALSE(CanOpenForReading(dir.Path().string())) << "a folder";
+}
+
+TEST(Platform, PathsAreJoinedAndFoundByTheirUtf8Names) {
+    CTempDir dir;
+    const std::string folder = dir.File("チップ");
+    ASSERT_TRUE(MakeFolders(folder));
+    const std::string file = PathInFolder(folder, "PIC16F877A.sim");
+    EXPECT_EQ(file.substr(0, folder.size()), folder);
+    EXPECT_EQ(file.substr(folder.size() + 1), "PIC16F877A.sim");
+    EXPECT_FALSE(PathExists(file));
+    dir.Write("チップ/PIC16F877A.sim", "x");
+    EXPECT_TRUE(PathExists(file));
+    EXPECT_TRUE(PathExists(folder)) << "a folder is something";
+    EXPECT_FALSE(PathExists(""));
 }
 
 TEST(Platform, TheProcessSetUpChangesNothingItCannotRestore) {

@@ -371,3 +371,42 @@ TEST(ConfigBase, FollowsXdgConfigHomeThenHome) {
         EXPECT_EQ(DefaultConfigBase(), "/home/other/.config");
     }
 }
+
+TEST_F(FileStoreTest, TheFileIsParsedOnlyWhenItsBytesChange) {
+    ASSERT_TRUE(m_store.WriteDword(kBit, "DisProtect", 1));
+    const uint64_t parses = m_store.ParseCount();
+    uint32_t value = 0;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(m_store.ReadDword(kBit, "DisProtect", value));
+    }
+    EXPECT_EQ(value, 1U);
+    EXPECT_EQ(m_store.ParseCount(), parses) << "what this store saved is known without a parse";
+
+    // Another program's change, of the same size and within the same clock
+    // tick, is still seen at once.
+    std::string text = ReadText(AppFile());
+    const size_t at = text.find("dword:00000001");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 14, "dword:00000007");
+    WriteText(AppFile(), text);
+    ASSERT_TRUE(m_store.ReadDword(kBit, "DisProtect", value));
+    EXPECT_EQ(value, 7U);
+    EXPECT_EQ(m_store.ParseCount(), parses + 1);
+    ASSERT_TRUE(m_store.ReadDword(kBit, "DisProtect", value));
+    EXPECT_EQ(m_store.ParseCount(), parses + 1);
+
+    // A save that fails leaves no stale tree behind.
+    fs::permissions(AppFile(), fs::perms::owner_read);
+    EXPECT_FALSE(m_store.WriteDword(kBit, "DisProtect", 9));
+    fs::permissions(AppFile(), fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(m_store.ReadDword(kBit, "DisProtect", value));
+    EXPECT_EQ(value, 7U);
+}
+
+TEST_F(FileStoreTest, ADeviceInPlaceOfTheFileReadsAsEmpty) {
+    fs::create_directories(Company());
+    fs::create_symlink("/dev/zero", AppFile());
+    uint32_t value = 0;
+    EXPECT_FALSE(m_store.ReadDword(kBit, "DisProtect", value));
+    EXPECT_FALSE(m_store.WriteDword(kBit, "DisProtect", 1)) << "a device is not replaced";
+}

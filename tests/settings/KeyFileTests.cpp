@@ -195,3 +195,34 @@ TEST(KeyFile, GarbageNeverCrashesTheReader) {
         ExpectSameTree(Parse(FormatKeyFile(app, "Quorvane")), app);
     }
 }
+
+TEST(KeyFile, ManyValuesAndSectionsReadInFull) {
+    // A key of many values and many keys of one value each: both once took
+    // a search of everything read so far for every line.
+    constexpr int kCount = 4000;
+    std::string text = "[HKEY_CURRENT_USER\\Software\\Quorvane\\KVX3\\Big]\n";
+    for (int i = 0; i < kCount; ++i) {
+        text += "\"V" + std::to_string(i) + "\"=dword:" + (i % 2 != 0 ? "00000001" : "00000002") + "\n";
+    }
+    text += "\"v7\"=\"replaced\"\n"; // the same name in another case replaces
+    for (int i = 0; i < kCount; ++i) {
+        text += "[HKEY_CURRENT_USER\\Software\\Quorvane\\KVX3\\Keys\\K" + std::to_string(i) + "]\n\"N\"=\"" +
+                std::to_string(i) + "\"\n";
+    }
+    const CKeyNode app = Parse(text);
+    const CKeyNode* big = app.FindSubKey("Big");
+    ASSERT_NE(big, nullptr);
+    ASSERT_EQ(big->Values.size(), static_cast<size_t>(kCount));
+    EXPECT_EQ(big->Values[9].Name, "V9");
+    EXPECT_EQ(big->Values[9].Number, 1U);
+    EXPECT_EQ(big->Values[7].Name, "V7") << "the first spelling stays";
+    EXPECT_EQ(big->Values[7].Type, EValueType::String);
+    EXPECT_EQ(big->Values[7].Text, "replaced");
+    const CKeyNode* keys = app.FindSubKey("Keys");
+    ASSERT_NE(keys, nullptr);
+    ASSERT_EQ(keys->SubKeys.size(), static_cast<size_t>(kCount));
+    EXPECT_EQ(keys->SubKeys[2345].Name, "K2345");
+    ASSERT_EQ(keys->SubKeys[2345].Values.size(), 1U);
+    EXPECT_EQ(keys->SubKeys[2345].Values[0].Text, "2345");
+    ExpectSameTree(Parse(FormatKeyFile(app, "Quorvane")), app);
+}

@@ -14,7 +14,9 @@ TEST(SimChips, EveryMidRangeDeviceOfTheFactsIsModelledAndBlank) {
                            "PIC16F690", "PIC16F84A", "PIC16F627A", "PIC16F628A", "PIC16F648A", "PIC16F716",
                            "PIC16F73",  "PIC16F74",  "PIC16F76",   "PIC16F77",   "PIC16F818",  "PIC16F819",
                            "PIC16F87",  "PIC16F88",  "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
-                           "PIC16F883", "PIC16F886", "PIC16F887"};
+                           "PIC16F883", "PIC16F886", "PIC16F887",  "PIC16F684",  "PIC16F631",  "PIC16F677",
+                           "PIC16F685", "PIC16F687", "PIC16F689",  "PIC16F882",  "PIC16F884",  "PIC16F870",
+                           "PIC16F871", "PIC16F872", "PIC16F873",  "PIC16F874",  "PIC16F876",  "PIC16F877"};
     for (const char* name : names) {
         std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip(name, ESimTiming::Typical);
         ASSERT_NE(chip, nullptr) << name;

@@ -109,13 +109,15 @@ TEST(MidRangeCycles, EveryFamilyProgramsAWordGivenItsTimeAndNotWhenCutShort) {
 TEST(MidRangeCycles, CommandsAFamilyLacksAreIgnoredAndTheCycleRunsOn) {
     CBench b("PIC12F629");
     b.Enter();
-    // 0x0E is no command of this family: the cycle is still running 3 ms later.
-    b.Send(CPacket().LoadProgram(0x0AAA).Cmd(0x18).WaitUs(500).Cmd(0x0E).WaitUs(2000).Inc());
+    // 0x0E is no command of this family: the cycle is still running 2.5 ms
+    // later, when its own End Programming (0x0A) ends it.
+    b.Send(CPacket().LoadProgram(0x0AAA).Cmd(0x18).WaitUs(500).Cmd(0x0E).WaitUs(2000).Cmd(0x0A).Inc());
     EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 0), 0x0AAA);
-    // ... but it does not end the cycle either: the next command cuts it.
-    b.Send(CPacket().LoadProgram(0x0BBB).Cmd(0x18).WaitUs(500).Cmd(0x17).Inc());
+    // ... and neither 0x17 nor any other command ends it: the next one cuts it.
+    b.Send(CPacket().LoadProgram(0x0BBB).Cmd(0x18).WaitUs(2500).Cmd(0x17).Inc());
     EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 1), 0x3FFF);
     EXPECT_EQ(b.Chip().Counters().UnknownCommands, 2u);
+    EXPECT_EQ(b.Chip().Counters().CyclesNotEnded, 1u);
     // The 16F716 has no 0x08 at all.
     CBench e("PIC16F716");
     e.Enter();
@@ -160,10 +162,11 @@ TEST(MidRangeLatches, ARowIsCommittedWhereThePcIsAndEndResetsTheLatches) {
     for (size_t i = 24; i < 32; ++i) {
         EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, i), i == 28 ? 0x0777 : 0x3FFF) << i;
     }
-    // Ended by another command instead of End Programming, the cycle still
-    // programs, but the latches keep their words for the next row.
+    // Ended by another command instead of End Programming, the cycle
+    // programs nothing, and the latches keep their words for the next row.
     b.Send(CPacket().Inc(4).LoadProgram(0x0555).Cmd(0x18).WaitMs(1).Inc());
-    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 32), 0x0555);
+    EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 32), 0x3FFF);
+    EXPECT_EQ(b.Chip().Counters().CyclesNotEnded, 1u);
     b.Send(CPacket().Inc(8).LoadProgram(0x0666).Cmd(0x18).WaitMs(1).Cmd(0x17));
     EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 41), 0x0666);
     EXPECT_EQ(b.Chip().Peek(EMidRegion::Program, 40), 0x0555) << "stale latch 0 programmed again";

@@ -418,6 +418,9 @@ void CTestWindowHost::EnableMenuItem(int menu, int position, bool enable) {
 }
 
 void CTestWindowHost::InsertMenuItem(int menu, int position, int id, const std::string& text) {
+    if (OnMenuInsert) {
+        OnMenuInsert();
+    }
     if (position < 0 || position > MenuItemCount(menu)) {
         ADD_FAILURE() << "cannot insert at position " << position << " of menu " << menu;
         return;

@@ -81,6 +81,10 @@ public:
     // Attaches the logic and runs its OnInitDialog.
     void Open();
 
+    // Runs whenever the logic inserts a menu item, before the item goes in:
+    // lets a test do something "while" the logic is at work.
+    std::function<void()> OnMenuInsert;
+
     // --- the user; false when the action reached nothing (no such control,
     // disabled, not a control that reports clicks, or the dialog has ended) ---
     bool Click(int id);
@@ -115,6 +119,7 @@ public:
     const std::map<int, unsigned>& Timers() const { return m_timers; }
     int WaitCursorDepth() const { return m_waitDepth; }
     int WaitCursorUses() const { return m_waitUses; }
+    int WindowIcon() const { return m_iconId; }
 
     // --- IMessageBox ---
     EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;
@@ -147,6 +152,7 @@ public:
     int RunModalDialog(CDialogLogic& dialog) override;
     bool RunFileDialog(const CFileDialogRequest& request, std::string& path) override;
     void EndDialog(int result) override;
+    void SetWindowIcon(int iconId) override { m_iconId = iconId; }
     void StartTimer(int timerId, unsigned periodMs) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
@@ -196,4 +202,5 @@ private:
     int m_result = 0;
     int m_waitDepth = 0;
     int m_waitUses = 0;
+    int m_iconId = 0;
 };

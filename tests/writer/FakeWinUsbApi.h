@@ -24,6 +24,11 @@ struct CFakeWinUsbWorld {
     EWinUsbTransfer WriteOutcome = EWinUsbTransfer::Done;
     EWinUsbTransfer ReadOutcome = EWinUsbTransfer::Done;
     std::deque<std::vector<uint8_t>> Answers;
+    // With no answer queued, a read waits out its time-out (instead of
+    // ending at once with no bytes).
+    bool SilentReadsTimeOut = false;
+    // Refuses time-outs from this many more calls on (-1: never).
+    int TimeoutsAcceptedBeforeRefusal = -1;
     // --- what the link did ---
     int Listings = 0;
     std::vector<CUsbIdPair> LastWanted;
@@ -32,6 +37,7 @@ struct CFakeWinUsbWorld {
     std::map<std::pair<IWinUsbApi::Device, uint8_t>, unsigned> Timeouts;
     std::vector<std::pair<uint8_t, std::vector<uint8_t>>> Written; // pipe id, bytes
     std::vector<std::pair<uint8_t, size_t>> Reads;                 // pipe id, buffer length
+    std::vector<unsigned> ReadTimeouts;                            // the pipe's time-out at each read
     int Closes = 0;
     std::function<void()> Changed;
 
@@ -92,6 +98,11 @@ public:
 
     bool SetPipeTimeout(Device device, uint8_t pipeId, unsigned milliseconds) override {
         std::lock_guard<std::mutex> lock(m_world->Mutex);
+        if (m_world->TimeoutsAcceptedBeforeRefusal == 0) {
+            m_world->TimeoutRefused = true;
+        } else if (m_world->TimeoutsAcceptedBeforeRefusal > 0) {
+            --m_world->TimeoutsAcceptedBeforeRefusal;
+        }
         if (m_world->TimeoutRefused || m_world->Open.count(device) == 0) {
             return false;
         }
@@ -122,8 +133,12 @@ public:
             return EWinUsbTransfer::Failed;
         }
         m_world->Reads.emplace_back(pipeId, length);
+        m_world->ReadTimeouts.push_back(m_world->Timeouts[{device, pipeId}]);
         if (m_world->ReadOutcome != EWinUsbTransfer::Done) {
             return m_world->ReadOutcome;
+        }
+        if (m_world->Answers.empty() && m_world->SilentReadsTimeOut) {
+            return EWinUsbTransfer::TimedOut;
         }
         if (!m_world->Answers.empty()) {
             const std::vector<uint8_t> answer = std::move(m_world->Answers.front());

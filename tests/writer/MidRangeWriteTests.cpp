@@ -118,7 +118,7 @@ TEST_F(MidWriteTest, EepromByMethod) {
                                                 .Add("83 03 00 00 82 18 " + kWait4 + " 82 17 82 06", 10))));
     EXPECT_EQ(writer.GetProgress(), 2);
 
-    for (int32_t method : {0, 2, -1}) {
+    for (int32_t method : {0, 3, -1}) {
         link.ClearRecords();
         writer.EepromMethod = method;
         ASSERT_TRUE(writer.WriteEeprom());
@@ -292,7 +292,7 @@ TEST_F(WriterTest, EraseMethods) {
             << "method " << c.method << ", EEPROM " << c.eeprom;
         EXPECT_EQ(writer.GetProgress(), 0);
     }
-    for (int32_t method : {0, 6, -1, 100}) {
+    for (int32_t method : {0, 8, -1, 100}) {
         SetupMid(64, 16);
         writer.EraseMethod = method;
         link.ClearRecords();

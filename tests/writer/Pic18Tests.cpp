@@ -287,7 +287,7 @@ TEST_F(Pic18Test, EraseMethods) {
                                                 .Add(TablePointer(0x3C0004) + " 85 0C 87 87" + cycle, 19))));
     EXPECT_EQ(Sent()[2].Data.size(), 28u);
 
-    for (int32_t method : {0, 1, 2, 3, 6}) {
+    for (int32_t method : {0, 1, 2, 3, 7}) {
         link.ClearRecords();
         writer.EraseMethod = method;
         EXPECT_TRUE(writer.Erase());

@@ -226,6 +226,75 @@ TEST_F(WinUsbLinkTest, ATransferThatFindsTheDeviceGoneEndsItAtOnce) {
     EXPECT_EQ(Listings(), listings) << "known without asking the system";
 }
 
+TEST_F(WinUsbLinkTest, AFailedReadIsToldFromAnEmptyAnswer) {
+    Plug(kWriterPath);
+    CWinUsbLink& link = Link();
+    const IUsbLink::Handle device = link.OpenDevice(0x0ADE, 0x0010);
+    ASSERT_NE(device, IUsbLink::kInvalidHandle);
+    const IUsbLink::Handle in = link.OpenPipe(device, IUsbLink::kPipeIn);
+    uint8_t answer[64] = {};
+    bool failed = true;
+
+    m_world->Answers.push_back({});
+    EXPECT_EQ(link.ReadAnswer(in, answer, sizeof answer, failed), 0U);
+    EXPECT_FALSE(failed) << "a zero-length packet came";
+    m_world->Answers.push_back({7, 8});
+    EXPECT_EQ(link.ReadAnswer(in, answer, sizeof answer, failed), 2U);
+    EXPECT_FALSE(failed);
+
+    for (const EWinUsbTransfer outcome :
+         {EWinUsbTransfer::TimedOut, EWinUsbTransfer::Failed, EWinUsbTransfer::DeviceGone}) {
+        m_world->ReadOutcome = outcome;
+        failed = false;
+        EXPECT_EQ(link.ReadAnswer(in, answer, sizeof answer, failed), 0U);
+        EXPECT_TRUE(failed) << static_cast<int>(outcome);
+    }
+    failed = false;
+    EXPECT_EQ(link.ReadAnswer(link.OpenPipe(device, IUsbLink::kPipeOut), answer, sizeof answer, failed), 0U);
+    EXPECT_TRUE(failed) << "the OUT pipe";
+}
+
+TEST_F(WinUsbLinkTest, LateAnswersAreDrainedUnderAShortTimeOutThatIsTakenBackAfterwards) {
+    Plug(kWriterPath);
+    CWinUsbLink& link = Link();
+    const IUsbLink::Handle device = link.OpenDevice(0x0ADE, 0x0010);
+    ASSERT_NE(device, IUsbLink::kInvalidHandle);
+    const IUsbLink::Handle in = link.OpenPipe(device, IUsbLink::kPipeIn);
+    const IWinUsbApi::Device opened = m_world->Open.begin()->first;
+    m_world->SilentReadsTimeOut = true;
+
+    // Two late answers and an empty packet among them: two dropped, and the
+    // read after them waits only the short time-out.
+    m_world->Answers = {{1, 2}, {}, {3}};
+    EXPECT_EQ(link.DrainPipe(in, 5), 2U);
+    EXPECT_EQ(m_world->ReadTimeouts, (std::vector<unsigned>{5, 5, 5, 5}));
+    EXPECT_EQ((m_world->Timeouts[{opened, 0x83}]), IUsbLink::kTransferTimeoutMs);
+    // The next answer is the writer's own again, under the full time-out.
+    m_world->Answers = {{9}};
+    uint8_t answer[64] = {};
+    EXPECT_EQ(link.ReadPipe(in, answer, sizeof answer), 1U);
+    EXPECT_EQ(m_world->ReadTimeouts.back(), IUsbLink::kTransferTimeoutMs);
+
+    // Nothing waiting: nothing dropped; a wait of 0 still sets a time-out,
+    // since WinUSB takes 0 as none at all.
+    m_world->ReadTimeouts.clear();
+    EXPECT_EQ(link.DrainPipe(in, 0), 0U);
+    EXPECT_EQ(m_world->ReadTimeouts, (std::vector<unsigned>{1}));
+
+    // A writer that answers without end holds the link only so long.
+    m_world->Answers.assign(100, std::vector<uint8_t>{0x55});
+    EXPECT_EQ(link.DrainPipe(in, 5), CWinUsbLink::kMaxDrainedAnswers);
+    EXPECT_EQ(m_world->Answers.size(), 100U - CWinUsbLink::kMaxDrainedAnswers);
+    EXPECT_EQ(link.DrainPipe(link.OpenPipe(device, IUsbLink::kPipeOut), 5), 0U) << "the OUT pipe";
+    EXPECT_EQ(link.CheckPresence(device), 0);
+
+    // A pipe that will not take its full time-out back serves no more.
+    m_world->Answers.clear();
+    m_world->TimeoutsAcceptedBeforeRefusal = 1;
+    EXPECT_EQ(link.DrainPipe(in, 5), 0U);
+    EXPECT_EQ(link.CheckPresence(device), 1);
+}
+
 TEST_F(WinUsbLinkTest, AnInterfaceThatCannotServeIsClosedAndTriedAgainASecondLater) {
     Plug(kWriterPath);
     m_world->Unopenable.insert(kWriterPath);

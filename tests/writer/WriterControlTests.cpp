@@ -208,9 +208,12 @@ TEST_F(WriterTest, MissingAnswerBytesReadAsZeroAndAreCounted) {
         return AnswerLength(packet) != 0 ? Bytes{0x8A} : Bytes();
     });
     link.SetScribble(true);
-    ASSERT_TRUE(writer.ReadDeviceId());
+    EXPECT_FALSE(writer.ReadDeviceId()) << "an ID read in part is no ID";
     EXPECT_EQ(writer.DeviceId, 0x45u); // 0x8A >> 1, high byte 0
     EXPECT_EQ(writer.ShortAnswerCount(), 1u);
+    EXPECT_EQ(writer.LinkFault(), ELinkFault::TransferFailed);
+    writer.ClearLinkFault();
+    EXPECT_EQ(writer.LinkFault(), ELinkFault::None);
 }
 
 TEST_F(WriterTest, AnOtherCoreSendsNothing) {

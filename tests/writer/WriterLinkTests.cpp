@@ -110,16 +110,21 @@ TEST_F(WriterTest, DestructorClosesAnOpenWriter) {
     EXPECT_EQ(other.Violations(), 0);
 }
 
-TEST_F(WriterTest, FailedTransfersBeforeThePollAreQuiet) {
+TEST_F(WriterTest, AFailedTransferFindsTheWriterGoneBeforeThePoll) {
     Open();
     SetupMid(64, 0);
-    link.Unplug(); // not noticed until the next tick
+    link.Unplug(); // the tick has not noticed yet
     EXPECT_FALSE(writer.ReadProgram()) << "packets that could not be written make the operation fail";
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(writer.FailedWriteCount(), 7u); // socket, entry, 4 blocks, exit
-    EXPECT_EQ(writer.ShortAnswerCount(), 4u);
+    // The first refused packet asks whether the writer is there: it is not,
+    // so nothing more is tried (not the blocks, not the exit).
+    EXPECT_EQ(writer.FailedWriteCount(), 1u);
+    EXPECT_EQ(link.PresenceChecks(), 1);
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(writer.LinkFault(), ELinkFault::Lost);
     EXPECT_EQ(link.Violations(), 0);
     EXPECT_FALSE(writer.Poll());
+    EXPECT_EQ(writer.DeviceHandle(), IUsbLink::kInvalidHandle) << "the tick closes it";
 }
 
 // An unplug while a worker reads a large program memory: the worker stops

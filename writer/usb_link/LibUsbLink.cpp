@@ -47,6 +47,7 @@ using IdPair = std::pair<uint16_t, uint16_t>;
 
 struct CLibUsbLink::CState {
     libusb_context* Context = nullptr;
+    unsigned TimeoutMs = CLibUsbLink::kTransferTimeoutMs;
     std::atomic<bool> Hotplug{false};
 
     std::mutex Mutex; // guards everything below; never held across event handling or transfers
@@ -190,7 +191,10 @@ constexpr IUsbLink::Handle PipeHandle(IUsbLink::Handle device, int pipe) {
 
 } // namespace
 
-CLibUsbLink::CLibUsbLink() : m_state(std::make_unique<CState>()) {
+CLibUsbLink::CLibUsbLink() : CLibUsbLink(kTransferTimeoutMs) {}
+
+CLibUsbLink::CLibUsbLink(unsigned transferTimeoutMs) : m_state(std::make_unique<CState>()) {
+    m_state->TimeoutMs = transferTimeoutMs;
     if (libusb_init(&m_state->Context) != 0) {
         m_state->Context = nullptr;
         return;
@@ -333,7 +337,7 @@ bool CLibUsbLink::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
     std::vector<unsigned char> bytes(data, data + length);
     int sent = 0;
     const int r = libusb_bulk_transfer(d->Handle, d->EndpointOut, bytes.data(), static_cast<int>(length),
-                                       &sent, kTransferTimeoutMs);
+                                       &sent, m_state->TimeoutMs);
     if (r == LIBUSB_ERROR_NO_DEVICE) {
         d->Gone.store(true);
     }
@@ -341,6 +345,14 @@ bool CLibUsbLink::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
 }
 
 size_t CLibUsbLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
+    bool failed = false;
+    return ReadAnswer(pipe, buffer, maxLength, failed);
+}
+
+size_t CLibUsbLink::ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) {
+    // Everything but a completed transfer is a failed read; a completed one
+    // may still carry no bytes (a zero-length packet).
+    failed = true;
     if (pipe < 0 || pipe % 2 != kPipeIn || buffer == nullptr || maxLength == 0) {
         return 0;
     }
@@ -353,16 +365,52 @@ size_t CLibUsbLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
     std::vector<unsigned char> bytes(std::max(maxLength, static_cast<size_t>(d->InPacketSize)));
     int got = 0;
     const int r = libusb_bulk_transfer(d->Handle, d->EndpointIn, bytes.data(), static_cast<int>(bytes.size()),
-                                       &got, kTransferTimeoutMs);
+                                       &got, m_state->TimeoutMs);
     if (r == LIBUSB_ERROR_NO_DEVICE) {
         d->Gone.store(true);
     }
-    if (r != 0 || got <= 0) {
+    if (r != 0) {
+        return 0;
+    }
+    failed = false;
+    if (got <= 0) {
         return 0;
     }
     const size_t n = std::min(static_cast<size_t>(got), maxLength);
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), buffer);
     return n;
+}
+
+size_t CLibUsbLink::DrainPipe(Handle pipe, unsigned waitMs) {
+    if (pipe < 0 || pipe % 2 != kPipeIn) {
+        return 0;
+    }
+    std::shared_ptr<COpenDevice> d = m_state->Find(pipe / 2);
+    if (d == nullptr || d->Gone.load()) {
+        return 0;
+    }
+    // A stale answer is one short packet waiting in the device's IN endpoint
+    // (a transfer that timed out was cancelled, so its data stays there for
+    // the next IN token). Read them off with a short time-out until one comes
+    // back empty-handed; the bound keeps a writer that streams without end
+    // from holding the link.
+    std::vector<unsigned char> bytes(static_cast<size_t>(d->InPacketSize));
+    size_t dropped = 0;
+    for (unsigned i = 0; i < kMaxDrainedAnswers; ++i) {
+        int got = 0;
+        const int r = libusb_bulk_transfer(d->Handle, d->EndpointIn, bytes.data(),
+                                           static_cast<int>(bytes.size()), &got, std::max(waitMs, 1U));
+        if (r == LIBUSB_ERROR_NO_DEVICE) {
+            d->Gone.store(true);
+        }
+        if (r != 0) {
+            break; // nothing more came within the wait
+        }
+        if (got > 0) {
+            ++dropped; // a zero-length packet is no answer, but keep draining
+        }
+    }
+    return dropped;
 }
 
 int CLibUsbLink::CheckPresence(Handle device) {

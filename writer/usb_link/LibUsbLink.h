@@ -27,7 +27,13 @@
 
 class CLibUsbLink final : public IUsbLink {
 public:
+    // DrainPipe reads off at most this many waiting answers at one time.
+    static constexpr unsigned kMaxDrainedAnswers = 16;
+
     CLibUsbLink();
+    // Transfers give up after transferTimeoutMs instead (tests against a
+    // writer that stays silent keep their waits short this way).
+    explicit CLibUsbLink(unsigned transferTimeoutMs);
     ~CLibUsbLink() override;
     CLibUsbLink(const CLibUsbLink&) = delete;
     CLibUsbLink& operator=(const CLibUsbLink&) = delete;
@@ -43,6 +49,13 @@ public:
     Handle OpenPipe(Handle device, int pipe) override;
     bool WritePipe(Handle pipe, const uint8_t* data, size_t length) override;
     size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) override;
+    // A time-out, an error or a device gone is a failed read; a completed
+    // transfer is not, even one that carried no bytes.
+    size_t ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) override;
+    // Reads waiting answers off the IN endpoint, each with a time-out of
+    // waitMs (at least 1 ms), until one does not come (at most
+    // kMaxDrainedAnswers).
+    size_t DrainPipe(Handle pipe, unsigned waitMs) override;
     int CheckPresence(Handle device) override;
     void CloseDevice(Handle device) override;
 

@@ -45,6 +45,24 @@ public:
     // Reads one answer of at most maxLength bytes into buffer; returns the
     // number of bytes that came (0 when the transfer failed).
     virtual size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) = 0;
+    // ReadPipe that also tells a read that failed (it timed out, the device
+    // went, the system refused it) from an answer of no bytes: `failed` is
+    // then true. The link counts failed reads to notice a writer that stays
+    // attached but no longer answers. A backend that cannot tell the two apart
+    // keeps this default, under which no read ever counts as failed.
+    virtual size_t ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) {
+        failed = false;
+        return ReadPipe(pipe, buffer, maxLength);
+    }
+    // Reads and drops whatever answers are waiting on the IN pipe, waiting
+    // up to waitMs for each; returns how many answers (of at least one byte)
+    // it dropped. After a read that timed out, the writer's late answer may
+    // still come: left there, it would be taken as the answer to the next
+    // packet. The default drops nothing (a backend without such answers).
+    virtual size_t DrainPipe(Handle pipe, unsigned waitMs) {
+        (void)pipe, (void)waitMs;
+        return 0;
+    }
     // 0 while the device is attached; any other value once it has gone.
     virtual int CheckPresence(Handle device) = 0;
     // Releases the device and both of its pipes.

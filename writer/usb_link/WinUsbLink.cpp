@@ -363,6 +363,14 @@ bool CWinUsbLink::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
 }
 
 size_t CWinUsbLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
+    bool failed = false;
+    return ReadAnswer(pipe, buffer, maxLength, failed);
+}
+
+size_t CWinUsbLink::ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) {
+    // Everything but a completed transfer is a failed read; a completed one
+    // may still carry no bytes (a zero-length packet).
+    failed = true;
     if (pipe < 0 || pipe % 2 != kPipeIn || buffer == nullptr || maxLength == 0) {
         return 0;
     }
@@ -379,12 +387,53 @@ size_t CWinUsbLink::ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) {
     if (result == EWinUsbTransfer::DeviceGone) {
         d->Gone.store(true);
     }
-    if (result != EWinUsbTransfer::Done || got == 0) {
+    if (result != EWinUsbTransfer::Done) {
         return 0;
     }
+    failed = false;
     const size_t n = std::min({got, maxLength, bytes.size()});
     std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), buffer);
     return n;
+}
+
+size_t CWinUsbLink::DrainPipe(Handle pipe, unsigned waitMs) {
+    if (pipe < 0 || pipe % 2 != kPipeIn) {
+        return 0;
+    }
+    std::shared_ptr<COpenDevice> d = m_state->Find(pipe / 2);
+    if (d == nullptr || d->Gone.load()) {
+        return 0;
+    }
+    IWinUsbApi& api = *m_state->Api;
+    // A late answer waits in the device's IN endpoint (WinUSB cancelled the
+    // read that timed out). Read them off under a short time-out of the pipe
+    // until a read comes back empty-handed; the bound keeps a writer that
+    // streams without end from holding the link.
+    if (!api.SetPipeTimeout(d->Device, d->PipeIn, std::max(waitMs, 1U))) {
+        return 0;
+    }
+    std::vector<uint8_t> bytes(d->InPacketSize);
+    size_t dropped = 0;
+    for (unsigned i = 0; i < kMaxDrainedAnswers; ++i) {
+        size_t got = 0;
+        const EWinUsbTransfer result = api.ReadPipe(d->Device, d->PipeIn, bytes.data(), bytes.size(), got);
+        if (result == EWinUsbTransfer::DeviceGone) {
+            d->Gone.store(true);
+        }
+        if (result != EWinUsbTransfer::Done) {
+            break; // nothing more came within the wait
+        }
+        if (got > 0) {
+            ++dropped; // a zero-length packet is no answer, but keep draining
+        }
+    }
+    // Left at the short wait, the next answer would time out long before a
+    // slow operation ends; a pipe that will not take its time-out back cannot
+    // be trusted with one more transfer.
+    if (!api.SetPipeTimeout(d->Device, d->PipeIn, kTransferTimeoutMs)) {
+        d->Gone.store(true);
+    }
+    return dropped;
 }
 
 int CWinUsbLink::CheckPresence(Handle device) {

@@ -45,6 +45,8 @@ public:
     static constexpr Clock::duration kNotifiedRescanInterval = std::chrono::seconds(10);
     // An IN pipe that reports no packet size is read 64 bytes at a time.
     static constexpr uint16_t kDefaultPacketSize = 64;
+    // DrainPipe reads off at most this many waiting answers at one time.
+    static constexpr unsigned kMaxDrainedAnswers = 16;
 
     // `now` stands in for the steady clock in tests.
     explicit CWinUsbLink(std::unique_ptr<IWinUsbApi> api, std::function<Clock::time_point()> now = {});
@@ -61,6 +63,8 @@ public:
     Handle OpenPipe(Handle device, int pipe) override;
     bool WritePipe(Handle pipe, const uint8_t* data, size_t length) override;
     size_t ReadPipe(Handle pipe, uint8_t* buffer, size_t maxLength) override;
+    size_t ReadAnswer(Handle pipe, uint8_t* buffer, size_t maxLength, bool& failed) override;
+    size_t DrainPipe(Handle pipe, unsigned waitMs) override;
     int CheckPresence(Handle device) override;
     void CloseDevice(Handle device) override;
 

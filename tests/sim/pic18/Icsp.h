@@ -58,11 +58,13 @@ public:
         return bytes;
     }
 
-    // The held NOP of a programming (PGC high) or erase (PGD low) cycle.
-    void Hold(uint8_t operand, uint64_t us) {
+    // The held NOP of a programming (PGC high) or erase (PGD low) cycle,
+    // then PGC low for lowUs (P10) before the next command.
+    void Hold(uint8_t operand, uint64_t us, uint64_t lowUs = 100) {
         m_chip.Pic18HoldBegin(operand, Tick());
         m_now += us;
         m_chip.Pic18HoldEnd(m_now);
+        m_now += lowUs;
     }
 
     // Loads bytes (an even count) from address on, two per command, and

@@ -151,7 +151,7 @@ TEST(Pic18Erase, NeedsItsHoldTime) {
         for (const char* name : {"PIC18F452", "PIC18F2520"}) {
             CPic18Chip chip = MakeChip(name, timing);
             const CPic18FamilyParams& f = chip.Family();
-            const uint32_t need = timing == ESimTiming::Typical ? f.P11.Typical : f.P11.Strict + f.P10;
+            const uint32_t need = timing == ESimTiming::Typical ? f.P11.Typical : f.P11.Strict;
             const uint16_t key = f.HasEraseKeyHigh ? 0x3F8F : 0x0080;
             Fill(chip);
             CIcsp icsp(chip);

@@ -6,7 +6,7 @@
 # process of its own so that the simulated chip is saved and read back
 # between them.
 #
-# Usage: scripts/windows-test.sh            (run as root, or with sudo)
+# Usage: scripts/windows.sh            (run as root, or with sudo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -93,9 +93,9 @@ for pair in "PIC16F877A blink16f877a" "PIC18F452 blink18f452"; do
 done
 finished=$(date +%s)
 
-echo "windows-test: build $((built - started)) s, Wine start $((booted - built)) s," \
+echo "windows: build $((built - started)) s, Wine start $((booted - built)) s," \
     "tests $((tested - booted)) s, kvx3-cli.exe $((finished - tested)) s; total $((finished - started)) s"
 if [ "$failures" -gt 0 ]; then
-    echo "windows-test: $failures failure(s)" >&2
+    echo "windows: $failures failure(s)" >&2
     exit 1
 fi
