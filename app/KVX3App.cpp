@@ -1,5 +1,6 @@
 #include "app/KVX3App.h"
 
+#include "ops/SafetyFiles.h"
 #include "platform/Platform.h"
 #include "settings/AppOptions.h"
 #include "settings/Profile.h"
@@ -25,6 +26,8 @@ bool CKVX3App::InitInstance(IMainWindowRunner& runner) {
         window.Station().Device().ListPath = m_setup.DeviceListPath;
     }
     window.LoadOptions(LoadAppOptions(*m_pProfile));
+    window.Station().SafetyNet().SetFolder(m_setup.SafetyFolder.empty() ? DefaultSafetyFolder()
+                                                                        : m_setup.SafetyFolder);
     ChooseBackend(window);
 
     (void)runner.RunModal(window); // OK, Cancel or the close box alike
@@ -50,21 +53,11 @@ void CKVX3App::ChooseBackend(CKVX3Dlg& window) const {
         }
         return;
     }
-    (void)station.UseLibUsb();
+    (void)station.UseLibUsb(m_setup.UsbTransferTimeoutMs);
 }
 
 std::string DefaultDataBase() {
-#ifdef _WIN32
-    const char* local = std::getenv("LOCALAPPDATA");
-    return local != nullptr ? std::string(local) : std::string();
-#else
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return xdg;
-    }
-    const std::string home = HomeFolder();
-    return home.empty() ? std::string() : home + "/.local/share";
-#endif
+    return UserDataFolder();
 }
 
 std::string DefaultSimChipFolder() {

@@ -34,6 +34,13 @@ struct CAppSetup {
     std::string SimChipFolder;
     // The device catalogue; empty for the one beside the executable.
     std::string DeviceListPath;
+    // LibUsb: the time-out of every transfer in ms; 0 for the link's own.
+    // Runs against an emulated writer keep it short, since libusb polls
+    // without pause while it waits there.
+    unsigned UsbTransferTimeoutMs = 0;
+    // Where the snapshots and the calibration vault live; empty for
+    // DefaultSafetyFolder().
+    std::string SafetyFolder;
 };
 
 // What the toolkit does for the application.

@@ -2,6 +2,8 @@
 
 #include "cli/CliContext.h"
 #include "cli/OperationCommands.h"
+#include "cli/SafetyCli.h"
+#include "cli/SafetyCommands.h"
 #include "cli/ShowCommands.h"
 #include "cli/WriterCommands.h"
 #include "platform/Platform.h"
@@ -52,6 +54,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     app.add_flag("--rewrite-calibration", operation.RewriteCalibration,
                  "program the image's calibration word and bits instead of keeping the chip's");
     app.add_flag("--sum-id", operation.SumId, "put the image's checksum into the user ID");
+    app.add_flag("--full-write", operation.FullWrite,
+                 "program: write every program row and EEPROM byte, blank ones too");
+    CSafetyCliOptions safety;
+    app.add_flag("--snapshot", safety.Snapshot,
+                 "program, erase, rollback: first read the whole chip and keep it as a snapshot");
+    app.add_flag("--refuse-warnings", safety.RefuseWarnings,
+                 "program: stop (exit 1) when the preflight check finds anything to confirm");
 
     CLI::App* devices = app.add_subcommand("devices", "list the device types of the catalogue");
 
@@ -90,6 +99,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App* blank =
         app.add_subcommand("blank-check", "read the chip and report which regions are not blank");
 
+    CSafetySubcommands safetyCommands;
+    AddSafetySubcommands(app, safetyCommands);
+
     // CLI11 wants argv order with the program name last-to-first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
@@ -120,7 +132,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return CmdInfo(ctx, writer);
     }
     if (program->parsed()) {
-        return CmdProgram(ctx, operation, programFile);
+        return CmdProgram(ctx, operation, safety, programFile);
     }
     if (read->parsed()) {
         return CmdRead(ctx, operation, readFile, region);
@@ -129,7 +141,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return CmdVerify(ctx, operation, verifyFile);
     }
     if (erase->parsed()) {
-        return CmdErase(ctx, operation);
+        return CmdErase(ctx, operation, safety);
     }
     if (detect->parsed()) {
         return CmdDetect(ctx, operation);
@@ -139,6 +151,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (convert->parsed()) {
         return CmdConvert(ctx, convertIn, convertOut);
+    }
+    const int safetyStatus = RunSafetySubcommand(safetyCommands, ctx, operation, safety);
+    if (safetyStatus >= 0) {
+        return safetyStatus;
     }
     return kExitBadInput;
 }

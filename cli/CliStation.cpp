@@ -22,7 +22,7 @@ std::string FormatTraceBytes(const uint8_t* data, size_t size) {
     return text;
 }
 
-CCliStation::CCliStation(CCliContext& ctx) : m_ctx(ctx), m_front(ctx), m_station(m_front) {
+CCliStation::CCliStation(CCliContext& ctx) : m_ctx(ctx), m_front(ctx), m_safety(ctx), m_station(m_front) {
     m_front.Attach(m_station);
     // The catalogue's own messages are printed by the tool's checks.
     m_station.Device().SetMessageBox(nullptr);
@@ -55,7 +55,7 @@ bool CCliStation::LoadFile(const std::string& path) {
         return false;
     }
     const int bad = m_station.File().BadRecordCount;
-    if (bad > 0) {
+    if (bad > 0 && !PreflightSaid) {
         m_ctx.err.Line(
             "kvx3-cli: warning: " + std::to_string(bad) + " line(s) of '" + path +
             "' are not sound Intel HEX records (wrong checksum or malformed); they were applied as "
@@ -140,6 +140,8 @@ int CCliStation::Prepare(const COperationOptions& options, const std::string& he
     // The outcome call says when a flow completed; no message is wanted.
     runnerOptions.m_bComplate = false;
     runnerOptions.m_bSumId = options.SumId;
+    // Program has just erased the chip: blank rows and bytes need no write.
+    runnerOptions.m_bSkipBlank = !options.FullWrite;
     // The tool loads its file right before it programs: no change watch.
     runnerOptions.m_bHexCheck = false;
 
@@ -163,8 +165,16 @@ int CCliStation::Prepare(const COperationOptions& options, const std::string& he
     return kExitOk;
 }
 
+void CCliStation::ArmSafetyNet(bool snapshotBeforeWrite) {
+    CSafetyNet& net = m_station.SafetyNet();
+    net.SetFolder(DefaultSafetyFolder());
+    net.SetListener(&m_safety);
+    net.SetSnapshotBeforeWrite(snapshotBeforeWrite);
+}
+
 int CCliStation::TickUntilIdle() {
     CRunner& runner = m_station.Runner();
+    CSafetyNet& net = m_station.SafetyNet();
     // A real writer may come back when its cable is plugged in again; nobody
     // plugs a simulated one in again in the middle of a run. Its worker runs
     // at the speed of the processor, so it is looked at more often too.
@@ -173,15 +183,16 @@ int CCliStation::TickUntilIdle() {
     const microseconds busyTick = m_simulated ? microseconds(100) : microseconds(10000);
     const microseconds idleTick = m_simulated ? microseconds(100) : microseconds(1000);
     auto lostSince = std::chrono::steady_clock::time_point{};
-    while (runner.IsRunning()) {
-        const bool busy = runner.IsBusy();
+    while (net.IsRunning()) {
+        const bool snapshot = net.SnapshotRunning();
+        const bool busy = snapshot || runner.IsBusy();
         std::this_thread::sleep_for(busy ? busyTick : idleTick);
-        if (!runner.IsBusy()) {
+        if (!snapshot && !runner.IsBusy()) {
             // The worker has ended: show where its counter stopped before
             // the next step starts another operation.
             runner.SetProgress(static_cast<uint32_t>(m_station.Writer().GetProgress()));
         }
-        runner.OnTimer();
+        net.OnTimer();
         if (!runner.Connected()) {
             const auto now = std::chrono::steady_clock::now();
             if (lostSince == std::chrono::steady_clock::time_point{}) {
@@ -201,6 +212,9 @@ int CCliStation::TickUntilIdle() {
 }
 
 int CCliStation::OutcomeStatus() const {
+    if (m_safety.LastSnapshot && m_safety.LastSnapshot->Outcome == ESnapshotOutcome::NotKept) {
+        return kExitBadInput;
+    }
     if (m_front.ProtectFailed) {
         return kExitUnprotected;
     }

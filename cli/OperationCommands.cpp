@@ -1,13 +1,32 @@
 // program, read, verify and erase: the runner's flows driven from the
-// command line, against a real or a simulated writer.
+// command line, against a real or a simulated writer, through the station's
+// safety net.
 #include "cli/OperationCommands.h"
 
 #include "cli/Cli.h"
+#include "ops/Preflight.h"
 
 #include <ostream>
 
-int CmdProgram(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile) {
+int CmdProgram(CCliContext& ctx, const COperationOptions& options, const CSafetyCliOptions& safety,
+               const std::string& hexFile) {
     CCliStation run(ctx);
+    if (!run.SelectDevice()) {
+        return kExitBadInput;
+    }
+    // Everything about the file is said before the writer is touched.
+    const CPreflightReport report = RunPreflight(run.Device(), hexFile, options.RewriteCalibration);
+    PrintPreflight(report, ctx.err);
+    if (report.IsBad()) {
+        ctx.Error("nothing programmed: '" + hexFile + "' is no image to program");
+        return kExitBadInput;
+    }
+    if (safety.RefuseWarnings && report.HasWarnings()) {
+        ctx.Error("nothing programmed: the preflight check found something to confirm (--refuse-warnings)");
+        return kExitMismatch;
+    }
+    run.PreflightSaid = true;
+    run.ArmSafetyNet(safety.Snapshot);
     return run.Finish(ProgramFlow(run, options, hexFile));
 }
 
@@ -17,7 +36,8 @@ int ProgramFlow(CCliStation& run, const COperationOptions& options, const std::s
     if (status != kExitOk) {
         return status;
     }
-    status = run.Run([](CRunner& r) { r.OnProgram(); });
+    CSafetyNet& net = run.Station().SafetyNet();
+    status = run.Run([&net](CRunner&) { net.OnProgram(); });
     if (status == kExitOk) {
         status = run.OutcomeStatus();
     }
@@ -40,6 +60,7 @@ int ProgramFlow(CCliStation& run, const COperationOptions& options, const std::s
 
 int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::string& hexFile) {
     CCliStation run(ctx);
+    run.ArmSafetyNet(false);
     int status = run.Prepare(options, hexFile);
     if (status != kExitOk) {
         return run.Finish(status);
@@ -54,13 +75,15 @@ int CmdVerify(CCliContext& ctx, const COperationOptions& options, const std::str
     return run.Finish(status);
 }
 
-int CmdErase(CCliContext& ctx, const COperationOptions& options) {
+int CmdErase(CCliContext& ctx, const COperationOptions& options, const CSafetyCliOptions& safety) {
     CCliStation run(ctx);
+    run.ArmSafetyNet(safety.Snapshot);
     int status = run.Prepare(options, "");
     if (status != kExitOk) {
         return run.Finish(status);
     }
-    status = run.Run([](CRunner& r) { r.OnErase(); });
+    CSafetyNet& net = run.Station().SafetyNet();
+    status = run.Run([&net](CRunner&) { net.OnErase(); });
     if (status == kExitOk) {
         status = run.OutcomeStatus();
     }
@@ -77,6 +100,7 @@ int CmdRead(CCliContext& ctx, const COperationOptions& options, const std::strin
         return kExitBadInput;
     }
     CCliStation run(ctx);
+    run.ArmSafetyNet(false);
     int status = run.Prepare(options, "");
     if (status != kExitOk) {
         return run.Finish(status);

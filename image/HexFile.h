@@ -23,6 +23,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr const char* kMsgHexChanged = "Hex File が更新されています。\nリロードしますか。";
 
@@ -37,6 +38,35 @@ constexpr size_t kMaxHexFileBytes = 16 * 1024 * 1024;
 // reading. A folder, a device or a FIFO is no hex file, whatever it reads.
 bool CanOpenHexFile(const std::string& path);
 
+// Consecutive hex file addresses, first and last included.
+struct CHexAddressRun {
+    uint32_t First = 0;
+    uint32_t Last = 0;
+    bool operator==(const CHexAddressRun&) const = default;
+};
+
+// What a load found in the file beside the image it gave: the things a user
+// should hear before the image goes to a chip. Collecting it never changes
+// what is loaded.
+struct CHexReadReport {
+    // The most address runs kept of the bytes outside the device; a file
+    // with more has them counted in OutsideBytes all the same.
+    static constexpr size_t kMaxOutsideRuns = 4096;
+
+    int DataRecords = 0; // data records holding at least one byte
+    bool EndRecord = false;
+    int ShortRecords = 0; // data records whose line holds fewer bytes than their count says
+    // Data bytes that lie outside every region of the device (and so reach
+    // no chip), with their addresses merged into rising runs.
+    uint64_t OutsideBytes = 0;
+    std::vector<CHexAddressRun> OutsideRuns;
+    bool OutsideRunsCut = false;    // more runs than kMaxOutsideRuns
+    uint32_t ConfigWordsLoaded = 0; // bit w: the file gave configuration word w a byte
+    bool UserIdLoaded = false;
+    // The file gave the factory calibration word of a device that has one.
+    bool CalibrationWordLoaded = false;
+};
+
 class CHexFile : public CPicDevice {
 public:
     uint32_t SegmentBase = 0;
@@ -47,6 +77,8 @@ public:
     // non-blank line without the leading colon. Such records are still
     // applied as far as they can be read.
     int BadRecordCount = 0;
+    // What the last load found in the file (see CHexReadReport).
+    CHexReadReport ReadReport;
     // How the last LoadHex read its file: why it could not be read (missing,
     // a folder or device, too large) when it failed.
     EReadResult LastReadResult = EReadResult::Read;
@@ -80,6 +112,21 @@ public:
 
 private:
     static bool IsSoundRecord(const std::string& line);
+    // Whether a data byte of this value at hex address a lies in a region of
+    // the device; notes the configuration, user ID and calibration bytes on
+    // the way.
+    bool NoteDataByte(uint32_t a, uint32_t value);
+    void NoteOutsideByte(uint32_t a);
+    // A data record of `count` bytes, `cutShort` when its line ends early.
+    void NoteDataRecord(uint32_t count, bool cutShort);
+    void FinishReport();
+    // One line of ReadRecordsText, without its line end: counted and applied.
+    void ReadLine(std::string_view line);
+    // A record decoded into its bytes (count, address, type, data, checksum;
+    // n of them, possibly fewer than the count says).
+    void ApplyDecodedRecord(const uint8_t* bytes, size_t n);
+    // Data bytes for the addresses from start on, by the address map.
+    void ApplyData(uint32_t start, const uint8_t* data, uint32_t count);
 };
 
 // One record: ":" count address type data checksum, upper-case hex, CRLF.

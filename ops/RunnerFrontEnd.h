@@ -34,6 +34,9 @@ struct CRunnerOptions {
     // file before the write step of Program.
     bool m_bSumId = false;
     bool m_bHexCheck = false;
+    // Program's write leaves blank program rows and EEPROM bytes unwritten
+    // (the chip has just been erased); off: every row and byte is written.
+    bool m_bSkipBlank = false;
 };
 
 // How a sequence ended, or what befell it, told to the front end by an

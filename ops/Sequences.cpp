@@ -235,6 +235,9 @@ bool CRunner::ProgramStep(int step) {
             if (reloaded && keepCalibration) {
                 m_writer.TakeCalibration(chipCalibration);
             }
+            // Step 0 has just erased the chip, which is what lets the write
+            // leave blank areas alone.
+            m_writer.SkipBlank = m_front.Options().m_bSkipBlank;
             StartWorker(EOperation::Write);
         }
         return true;

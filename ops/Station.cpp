@@ -22,7 +22,10 @@ void PutChecksumInUserId(CPicDevice& image) {
 
 CStation::CStation(IStationFrontEnd& frontEnd, CProfile* recentFiles)
     : m_front(frontEnd), m_pRecentFiles(recentFiles), m_device(&frontEnd), m_writer(m_link),
-      m_runner(m_device, m_file, m_writer, frontEnd, this) {}
+      m_watch(frontEnd), m_runner(m_device, m_file, m_writer, m_watch, this),
+      m_net(m_device, m_writer, m_runner, frontEnd) {
+    m_watch.Attach(m_runner, m_net);
+}
 
 CStation::~CStation() = default;
 
@@ -82,6 +85,7 @@ bool CStation::ReadIntoFileImage(const std::string& path) {
     m_file.FilePath = fresh.FilePath;
     m_file.FileStatus = fresh.FileStatus;
     m_file.BadRecordCount = fresh.BadRecordCount;
+    m_file.ReadReport = fresh.ReadReport;
     return true;
 }
 

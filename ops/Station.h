@@ -24,8 +24,11 @@
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
 #include "ops/BackendLink.h"
+#include "ops/CalibrationWatch.h"
+#include "ops/ConnectionDoctor.h"
 #include "ops/Runner.h"
 #include "ops/RunnerFrontEnd.h"
+#include "ops/SafetyNet.h"
 #include "settings/RecentFiles.h"
 #include "writer/Writer.h"
 
@@ -98,13 +101,19 @@ public:
     const CWriter& Writer() const { return m_writer; }
     CRunner& Runner() { return m_runner; }
     const CRunner& Runner() const { return m_runner; }
+    // Snapshots, the calibration vault and the calibration commands; dormant
+    // until given a folder (see ops/SafetyNet.h).
+    CSafetyNet& SafetyNet() { return m_net; }
+    const CSafetyNet& SafetyNet() const { return m_net; }
 
     // --- the writer's backend ---
     // Each replaces the backend; refused (Busy) while a writer is open
     // through the current one or an operation runs. The writer is opened by
     // the next poll (the runner's timer tick).
-    // The USB bus: libusb, or WinUSB on Windows.
-    EBackendResult UseLibUsb();
+    // The writer on the USB bus (libusb, or WinUSB on Windows); its
+    // transfers give up after transferTimeoutMs, or after the link's own
+    // time-out when it is 0 (always, on WinUSB).
+    EBackendResult UseLibUsb(unsigned transferTimeoutMs = 0);
     // The simulated writer. With a chip file that exists, the chip saved in
     // it; otherwise a blank chip of the selected device type, kept in the file
     // by SaveSimulatedChip when one is named. Strict timing makes the chip
@@ -128,6 +137,17 @@ public:
     // Saves the simulated chip to its file. True when there is nothing to
     // save (another backend, no chip file) or the save worked.
     bool SaveSimulatedChip();
+
+    // --- the connection doctor ---
+    // What stands between the user and the writer, one line a step (see
+    // ops/ConnectionDoctor.h): the bus through the libusb probe, or the
+    // simulated bus when the simulator is the backend; the writer through
+    // the station's own backend. A writer the station holds open answers
+    // with what the station read of it. False, with the report left alone,
+    // while an operation or a snapshot runs.
+    bool DiagnoseConnection(CDoctorReport& report);
+    // The same over a probe and places of the caller's.
+    bool DiagnoseConnection(IUsbProbe& probe, const CDoctorSetup& setup, CDoctorReport& report);
 
     // --- device selection ---
     // Loads the named entry of the catalogue into the selected device, shows
@@ -197,7 +217,9 @@ private:
     // from there into the writer, and the displays refreshed.
     void CarryFileImage();
     bool ReloadChangedFile();
-    bool MayChangeImages() const { return !m_runner.IsRunning(); }
+    // A snapshot's read counts as running: its completion reads the writer
+    // with the selected device's parameters.
+    bool MayChangeImages() const { return !m_runner.IsRunning() && !m_net.SnapshotRunning(); }
     // The backend behind the link is about to change.
     bool MayChangeBackend() const;
     void DropOwnedBackend();
@@ -221,5 +243,9 @@ private:
     CDeviceList m_device;
     CHexFile m_file;
     CWriter m_writer;
+    // The runner talks to the front end through the watch, which tells the
+    // net of every calibration read.
+    CCalibrationWatch m_watch;
     CRunner m_runner;
+    CSafetyNet m_net;
 };

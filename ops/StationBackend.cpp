@@ -1,6 +1,7 @@
 // The choice of the writer's backend: the USB bus (libusb, or WinUSB on
 // Windows), the simulated writer with a chip of the selected device type (or
-// one kept in a file), or a link the caller brings.
+// one kept in a file), or a link the caller brings; and the connection doctor
+// over it.
 #include "ops/Station.h"
 
 #include "platform/Platform.h"
@@ -9,7 +10,8 @@
 #include "writer/usb_link/UsbBus.h"
 
 bool CStation::MayChangeBackend() const {
-    return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread();
+    return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread() &&
+           !m_net.SnapshotRunning();
 }
 
 std::string SimChipFileName(const std::string& deviceName) {
@@ -35,12 +37,13 @@ void CStation::DropOwnedBackend() {
     m_backend = EWriterBackend::None;
 }
 
-EBackendResult CStation::UseLibUsb() {
+EBackendResult CStation::UseLibUsb(unsigned transferTimeoutMs) {
     if (!MayChangeBackend()) {
         return EBackendResult::Busy;
     }
     DropOwnedBackend();
-    m_pOwnedBackend = MakeUsbBusLink(); // null: a build without USB finds no writer
+    // Null in a build without USB: it finds no writer.
+    m_pOwnedBackend = MakeUsbBusLink(transferTimeoutMs);
     (void)m_link.SetBackend(m_pOwnedBackend.get());
     m_backend = EWriterBackend::LibUsb;
     return EBackendResult::Ok;
@@ -132,4 +135,29 @@ bool CStation::SaveSimulatedChip() {
         return true;
     }
     return m_pSim->Chip()->SaveToFile(m_simChipFile);
+}
+
+bool CStation::DiagnoseConnection(IUsbProbe& probe, const CDoctorSetup& setup, CDoctorReport& report) {
+    if (m_runner.IsRunning() || m_runner.HasWorkerThread() || m_net.IsRunning()) {
+        return false;
+    }
+    // An open writer is claimed: the doctor's own open would be refused.
+    report = m_link.HasOpenDevice() ? RunConnectionDoctor(probe, m_writer, setup)
+                                    : RunConnectionDoctor(probe, m_link, setup);
+    return true;
+}
+
+bool CStation::DiagnoseConnection(CDoctorReport& report) {
+    CDoctorSetup setup;
+    if (m_backend == EWriterBackend::Simulated) {
+        // The simulated writer stands on a bus of its own: no udev there.
+        setup.UdevFolders.clear();
+        const std::unique_ptr<IUsbProbe> probe = MakeSimulatedBusProbe();
+        return DiagnoseConnection(*probe, setup, report);
+    }
+#ifndef __linux__
+    setup.UdevFolders.clear();
+#endif
+    const std::unique_ptr<IUsbProbe> probe = MakeUsbBusProbe();
+    return DiagnoseConnection(*probe, setup, report);
 }

@@ -22,6 +22,10 @@ std::string ExecutableFolder();
 // The user's home folder ($HOME, else the password database; %USERPROFILE%
 // on Windows); empty when none is known.
 std::string HomeFolder();
+// Where per-user data lives: %LOCALAPPDATA% on Windows; elsewhere
+// $XDG_DATA_HOME when that is an absolute path, else <home>/.local/share.
+// Empty when none is known.
+std::string UserDataFolder();
 // The process's standard error stream is a terminal (so a progress bar can
 // be redrawn in place).
 bool StderrIsTerminal();

@@ -202,6 +202,11 @@ std::string HomeFolder() {
     return profile != nullptr ? Narrow(profile, std::wcslen(profile)) : std::string();
 }
 
+std::string UserDataFolder() {
+    const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+    return local != nullptr ? Narrow(local, std::wcslen(local)) : std::string();
+}
+
 bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }

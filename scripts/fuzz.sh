@@ -22,9 +22,16 @@ if ! command -v clang++ >/dev/null || ! dpkg-query -W libclang-rt-14-dev >/dev/n
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends clang libclang-rt-14-dev
 fi
-build=build/fuzz
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DKVX3_FUZZ=ON -DKVX3_BUILD_TESTS=OFF -DKVX3_SANITIZE=address,undefined >/dev/null
+# KVX3_FUZZ_BUILD names a tree that is already configured for fuzzing; by
+# default an optimised tree of its own.
+build="${KVX3_FUZZ_BUILD:-build/fuzz}"
+if [ -z "${KVX3_FUZZ_BUILD:-}" ]; then
+    cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DKVX3_FUZZ=ON -DKVX3_BUILD_TESTS=OFF -DKVX3_SANITIZE=address,undefined >/dev/null
+elif ! grep -q "^KVX3_FUZZ:BOOL=ON" "$build/CMakeCache.txt" 2>/dev/null; then
+    echo "fuzz: $build is not configured with KVX3_FUZZ=ON" >&2
+    exit 2
+fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
 # The longest input each target is given: room for its largest seed.

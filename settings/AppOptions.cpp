@@ -29,6 +29,7 @@ CAppOptions LoadAppOptions(const CProfile& profile) {
     // goes out again as 0xFFFFFFFF.
     options.m_nUserIdNo = static_cast<int>(
         profile.GetProfileInt(kBitSection, "UserIdNo", static_cast<uint32_t>(defaults.m_nUserIdNo)));
+    options.m_bSkipBlank = ReadFlag(profile, "SkipBlank", defaults.m_bSkipBlank);
     options.m_bDeleteRegistry = false;
     return options;
 }
@@ -45,6 +46,17 @@ void SaveAppOptions(CProfile& profile, const CAppOptions& options) {
     if (options.m_bUserId) {
         profile.WriteProfileInt(kBitSection, "UserIdNo", static_cast<uint32_t>(options.m_nUserIdNo));
     }
+    WriteFlag(profile, "SkipBlank", options.m_bSkipBlank);
+}
+
+CSafetyOptions LoadSafetyOptions(const CProfile& profile) {
+    CSafetyOptions options;
+    options.m_bSnapshot = profile.GetProfileInt(kSafetySection, "Snapshot", 0U) != 0;
+    return options;
+}
+
+void SaveSafetyOptions(CProfile& profile, const CSafetyOptions& options) {
+    profile.WriteProfileInt(kSafetySection, "Snapshot", options.m_bSnapshot ? 1U : 0U);
 }
 
 void DeleteAppSettings(CProfile& profile) {

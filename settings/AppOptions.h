@@ -8,6 +8,7 @@
 
 constexpr const char* kDeviceSection = "Settings\\Device";
 constexpr const char* kBitSection = "Settings\\Bit";
+constexpr const char* kSafetySection = "Settings\\Safety";
 constexpr const char* kDefaultDevice = "PIC16F873A";
 // An earlier program of the company; its key goes with ours when the user
 // asks for the settings to be deleted.
@@ -25,17 +26,33 @@ struct CAppOptions {
     bool m_bDevId = true;
     bool m_bHexCheck = false;
     int m_nUserIdNo = 0;
+    // Program leaves blank program rows and EEPROM bytes unwritten (menu
+    // item "空き領域を書き込まない"); off: the full write.
+    bool m_bSkipBlank = false;
     bool m_bDeleteRegistry = false;
 };
 
 // Start-up load: `PIC`, then DisProtect, ViewProtect, Complate, UserId, SumId,
-// DevId, HexCheck and UserIdNo, each with its first-run value when missing. A
-// boolean is true when its integer is non-zero. m_bDeleteRegistry is false.
+// DevId, HexCheck, UserIdNo and SkipBlank, each with its first-run value when
+// missing. A boolean is true when its integer is non-zero. m_bDeleteRegistry
+// is false.
 CAppOptions LoadAppOptions(const CProfile& profile);
 
 // Writes `PIC` and the seven booleans (as 0 or 1) in the load order, then
-// UserIdNo only while m_bUserId is set.
+// UserIdNo only while m_bUserId is set, then SkipBlank (0 or 1).
 void SaveAppOptions(CProfile& profile, const CAppOptions& options);
+
+// The safety net's remembered options, kept apart from the main window's
+// own so that their load and save stay as they are.
+struct CSafetyOptions {
+    // Erase and Program first keep a snapshot of the chip.
+    bool m_bSnapshot = false;
+};
+
+// `Snapshot` of the safety section; off when missing.
+CSafetyOptions LoadSafetyOptions(const CProfile& profile);
+// Writes `Snapshot` (0 or 1).
+void SaveSafetyOptions(CProfile& profile, const CSafetyOptions& options);
 
 // Deletes the application key (and the company key when it is left empty),
 // then the key of the earlier program when there is one.

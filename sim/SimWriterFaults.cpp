@@ -74,8 +74,16 @@ bool ApplySimFault(CSimWriter& writer, std::string_view spec, std::string& error
     }
     uint64_t value = 0;
     if (equals == std::string_view::npos || !ParseNumber(text, hex ? 16 : 10, value)) {
-        error = "'" + std::string(name) + "' wants " + (hex ? "a hexadecimal value" : "a packet number") +
-                " after '=', as in " + std::string(name) + (hex ? "=01F0" : "=12");
+        // Appended piece by piece: GCC 12 at -O3 takes the chain of string
+        // sums for an overlapping copy (-Wrestrict), which breaks a Release
+        // build with warnings as errors.
+        error.assign(1, '\'');
+        error.append(name);
+        error.append("' wants ");
+        error.append(hex ? "a hexadecimal value" : "a packet number");
+        error.append(" after '=', as in ");
+        error.append(name);
+        error.append(hex ? "=01F0" : "=12");
         return false;
     }
     // Packet numbers start at 1; only the mute may start before the first.

@@ -28,7 +28,9 @@ private:
 
 } // namespace
 
-CKVX3Dlg::CKVX3Dlg(CProfile* profile) : m_station(*this, profile) {}
+CKVX3Dlg::CKVX3Dlg(CProfile* profile) : m_pProfile(profile), m_station(*this, profile) {
+    m_station.SafetyNet().SetListener(this);
+}
 
 CKVX3Dlg::~CKVX3Dlg() = default;
 
@@ -47,6 +49,7 @@ void CKVX3Dlg::LoadOptions(const CAppOptions& options) {
     m_bSumId = options.m_bSumId;
     m_bDevId = options.m_bDevId;
     m_bHexCheck = options.m_bHexCheck;
+    m_bSkipBlank = options.m_bSkipBlank;
     m_nUserIdNo = options.m_nUserIdNo;
     m_bDeleteRegistry = options.m_bDeleteRegistry;
 }
@@ -61,6 +64,7 @@ CAppOptions CKVX3Dlg::ExitOptions() const {
     options.m_bSumId = m_bSumId;
     options.m_bDevId = m_bDevId;
     options.m_bHexCheck = m_bHexCheck;
+    options.m_bSkipBlank = m_bSkipBlank;
     options.m_nUserIdNo = m_nUserIdNo;
     options.m_bDeleteRegistry = m_bDeleteRegistry;
     return options;
@@ -73,6 +77,7 @@ CRunnerOptions CKVX3Dlg::Options() const {
     options.m_bComplate = m_bComplate;
     options.m_bSumId = m_bSumId;
     options.m_bHexCheck = m_bHexCheck;
+    options.m_bSkipBlank = m_bSkipBlank;
     return options;
 }
 
@@ -97,7 +102,14 @@ bool CKVX3Dlg::OnInitDialog() {
     SetMenuCheck(kIdmHexCheck, m_bHexCheck);
     SetMenuCheck(kIdmSumId, m_bSumId);
     SetMenuCheck(kIdmDeviceIdCheck, m_bDevId);
+    SetMenuCheck(kIdmSkipBlank, m_bSkipBlank);
     m_station.Writer().DeviceIdCheck = m_bDevId;
+    if (m_pProfile != nullptr) {
+        m_bSnapshot = LoadSafetyOptions(*m_pProfile).m_bSnapshot;
+    }
+    m_station.SafetyNet().SetSnapshotBeforeWrite(m_bSnapshot);
+    SetMenuCheck(kIdmSnapshotBeforeWrite, m_bSnapshot);
+    UpdateToolsMenu();
 
     SetStatusText(kIdsNotConnected);
     // The first tick that finds the writer opens it.
@@ -204,6 +216,20 @@ void CKVX3Dlg::OnCommand(int id) {
     }
     CRunner& runner = m_station.Runner();
     switch (id) {
+    case kIdcProgram:
+    case kIdcRead:
+    case kIdmReadAll:
+    case kIdmReadProgram:
+    case kIdmReadData:
+    case kIdmReadConfig:
+    case kIdcVerify:
+    case kIdcErase:
+        BeginChipCommand();
+        break;
+    default:
+        break;
+    }
+    switch (id) {
     case kIdcFileOpen:
     case kIdmHexOpen:
         OnFileOpen();
@@ -213,7 +239,8 @@ void CKVX3Dlg::OnCommand(int id) {
         OnFileSave();
         break;
     case kIdcProgram:
-        runner.OnProgram();
+        // Through the net: a snapshot first when that option is on.
+        (void)m_station.SafetyNet().OnProgram();
         break;
     case kIdcRead:
     case kIdmReadAll:
@@ -232,7 +259,7 @@ void CKVX3Dlg::OnCommand(int id) {
         runner.OnVerify();
         break;
     case kIdcErase:
-        runner.OnErase();
+        (void)m_station.SafetyNet().OnErase();
         break;
     case kIdcTest:
         OnTest();
@@ -267,6 +294,27 @@ void CKVX3Dlg::OnCommand(int id) {
     case kIdmDeleteRegistry:
         OnDeleteRegistry();
         break;
+    case kIdmSkipBlank:
+        OnSkipBlank();
+        break;
+    case kIdmPreflight:
+        OnPreflight();
+        break;
+    case kIdmDiffChip:
+        OnDiffChip();
+        break;
+    case kIdmSnapshotBeforeWrite:
+        OnSnapshotBeforeWrite();
+        break;
+    case kIdmRollback:
+        OnRollback();
+        break;
+    case kIdmCalibrationValues:
+        OnCalibrationValues();
+        break;
+    case kIdmDoctor:
+        OnDoctor();
+        break;
     default:
         CDialogLogic::OnCommand(id); // OK and Cancel
         break;
@@ -296,7 +344,7 @@ void CKVX3Dlg::OnAboutBox() {
 
 void CKVX3Dlg::OnOK() {
     // OK is disabled during an operation; Enter must not get round that.
-    if (m_station.Runner().IsRunning()) {
+    if (m_station.SafetyNet().IsRunning()) {
         return;
     }
     EndDialog(kIdOk);
@@ -304,7 +352,7 @@ void CKVX3Dlg::OnOK() {
 
 void CKVX3Dlg::OnCancel() {
     // While a worker runs this is a stop request and the window stays.
-    if (!m_station.Runner().OnCancel()) {
+    if (!m_station.SafetyNet().OnCancel()) {
         return;
     }
     EndDialog(kIdCancel);
@@ -314,7 +362,11 @@ void CKVX3Dlg::OnCancel() {
 
 void CKVX3Dlg::OnTimer(int timerId) {
     if (timerId == kTimerId) {
-        m_station.Runner().OnTimer();
+        // The net ticks a snapshot's read, then the runner.
+        m_station.SafetyNet().OnTimer();
+        if (m_station.Runner().Connected() != m_bToolsConnected) {
+            UpdateToolsMenu();
+        }
     }
 }
 

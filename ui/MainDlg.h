@@ -12,7 +12,8 @@
 // the timer, the runner's display), MainDlgFiles.cpp (hex files and the
 // recent-file menu), MainDlgGrid.cpp (configuration grid and user ID),
 // MainDlgInfo.cpp (key figures and dumps), MainDlgMenus.cpp (menu check marks,
-// option toggles and the settings dialogs).
+// option toggles and the settings dialogs), MainDlgTools.cpp (the tools menu
+// and what the safety net tells the window).
 //
 // Every call comes on the window's thread.
 #pragma once
@@ -23,15 +24,18 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CProfile;
 
-class CKVX3Dlg : public CDialogLogic, public IStationFrontEnd {
+class CKVX3Dlg : public CDialogLogic, public IStationFrontEnd, public ISafetyListener {
 public:
     // `profile` holds the recent-file list (and the application name its
-    // removal uses); null keeps no list. It must outlive the window. The
-    // options start at their first-run values; the application loads the
-    // stored ones before the window opens (LoadOptions).
+    // removal uses) and the tools menu's remembered option; null keeps
+    // neither. It must outlive the window. The options start at their
+    // first-run values; the application loads the stored ones before the
+    // window opens (LoadOptions). The safety net has no folder until the
+    // application gives it one (CSafetyNet::SetFolder): no snapshot, no vault.
     explicit CKVX3Dlg(CProfile* profile = nullptr);
     ~CKVX3Dlg() override;
 
@@ -50,9 +54,11 @@ public:
     bool m_bSumId = false;              // user ID from the image checksum
     bool m_bDevId = true;               // compare the chip's device ID first
     bool m_bHexCheck = false;           // offer to reload a changed hex file
+    bool m_bSkipBlank = false;          // Program leaves blank rows and EEPROM bytes unwritten
     int m_nUserIdNo = 0;                // carried through unchanged
     bool m_bDeleteRegistry = false;     // delete the settings at exit; this run only
     bool m_bRewriteCalibration = false; // rewrite a chip's calibration; this run only
+    bool m_bSnapshot = false;           // Program and Erase keep a snapshot first (the tools menu)
 
     // --- the station: the three images, the runner (m_bConnected,
     // m_nSequence, m_nStep, m_nProgressTotal) and the writer's backend ---
@@ -108,6 +114,22 @@ public:
     void OnDeviceIdCheck();
     void OnSumId();
     void OnDeleteRegistry();
+    void OnSkipBlank();
+
+    // --- the tools menu (MainDlgTools.cpp) ---
+    void OnPreflight();
+    void OnDiffChip();
+    void OnSnapshotBeforeWrite();
+    void OnRollback();
+    void OnCalibrationValues();
+    void OnDoctor();
+    // Grays the items that need the writer while it is not connected.
+    void UpdateToolsMenu();
+
+    // --- ISafetyListener ---
+    void OnCalibrationRead(const CCalibrationNotice& notice) override;
+    void OnSnapshot(const CSnapshotNotice& notice) override;
+    void OnChipReadAside(const CDeviceList& chip, bool completed, EOutcome outcome) override;
 
     // --- IStationFrontEnd ---
     EMsgResult Show(const std::string& text, EMsgIcon icon, EMsgButtons buttons) override;
@@ -149,6 +171,18 @@ public:
 
 private:
     bool FindFileMenu();
+    // A command that writes or reads the chip starts: its calibration
+    // warnings may be said again.
+    void BeginChipCommand();
+    void ShowReport(const std::vector<std::string>& lines, EMsgIcon icon);
+
+    CProfile* m_pProfile;
+    bool m_bDiffPending = false;      // a chip read aside is for the diff
+    bool m_bWarnedBlank = false;      // the blank calibration word was told during this command
+    bool m_bWarnedVault = false;      // the vault that cannot be written was told (once a run)
+    bool m_bCalibrationQuiet = false; // the calibration item says it all itself
+    bool m_bToolsConnected = false;   // the connection the tools menu was last grayed for
+
     void SetWordLabel(int row, uint32_t value);
 
     // Last: it goes first, so a worker still running is stopped and joined

@@ -35,6 +35,11 @@ void CKVX3Dlg::OnDeleteRegistry() {
     SetMenuCheck(kIdmDeleteRegistry, m_bDeleteRegistry);
 }
 
+void CKVX3Dlg::OnSkipBlank() {
+    m_bSkipBlank = !m_bSkipBlank;
+    SetMenuCheck(kIdmSkipBlank, m_bSkipBlank);
+}
+
 void CKVX3Dlg::OnDeviceIdCheck() {
     m_bDevId = !m_bDevId;
     SetMenuCheck(kIdmDeviceIdCheck, m_bDevId);

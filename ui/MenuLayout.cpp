@@ -25,6 +25,8 @@ constexpr CMenuItemDef kSettingsItems[] = {
     {kIdmDeviceIdCheck, "Device IDをチェックする", true},
     {kIdmSumId, "SUM_IDを使用する", true},
     {kIdmDeleteRegistry, "レジストリからデータを削除", true},
+    // Added at the end, so that every earlier item keeps its position.
+    {kIdmSkipBlank, "空き領域を書き込まない", true},
 };
 
 constexpr CMenuItemDef kReadItems[] = {
@@ -34,10 +36,23 @@ constexpr CMenuItemDef kReadItems[] = {
     {kIdmReadConfig, "ConfigBit(&C)"},
 };
 
+// After the original menus, so that none of theirs moves.
+constexpr CMenuItemDef kToolsItems[] = {
+    {kIdmPreflight, "書き込み前チェック..."},
+    {kIdmDiffChip, "チップとファイルの差分..."},
+    {0, ""},
+    {kIdmSnapshotBeforeWrite, "書き込み前にスナップショットを取る", true},
+    {kIdmRollback, "スナップショットから戻す..."},
+    {0, ""},
+    {kIdmCalibrationValues, "キャリブレーション値..."},
+    {kIdmDoctor, "接続診断..."},
+};
+
 constexpr CMenuPopupDef kMainPopups[] = {
     {"ファイル(&F)", kFileItems},
     {"設定(&O)", kSettingsItems},
     {"読み込み(&R)", kReadItems},
+    {"ツール(&T)", kToolsItems},
 };
 
 } // namespace

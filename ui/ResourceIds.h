@@ -119,6 +119,14 @@ enum : int {
     kIdmSumId = 32800,
     kIdmDeviceIdCheck = 32802,
     kIdmHexCheck = 32804,
+    kIdmSkipBlank = 32806, // beyond the original menu: Program leaves blank areas unwritten
+    // The tools menu, beyond the original menu: the checks around a write.
+    kIdmPreflight = 32810,
+    kIdmDiffChip = 32811,
+    kIdmSnapshotBeforeWrite = 32812,
+    kIdmRollback = 32813,
+    kIdmCalibrationValues = 32814,
+    kIdmDoctor = 32815,
     kIdmHexOpen = 57601,
     kIdmHexSave = 57603,
     kIdmExit = 57665,

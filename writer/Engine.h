@@ -34,6 +34,7 @@ struct CEngineContext {
     const int& ClockMHz;                   // picks the timed wait values
     const int& SocketPins;                 // for the frames an engine sends itself
     const bool& WriteUserId;               // PIC18 configuration writes also write the ID locations
+    const bool& SkipBlank;                 // program and EEPROM writes leave blank rows and bytes alone
 };
 
 class CEngine {
@@ -58,7 +59,21 @@ public:
     virtual bool HasEraseMethod() const = 0;
     virtual void Erase() = 0;
 
+    // True when the program image, or the EEPROM image, holds nothing but
+    // blank cells, so that a write that leaves blank areas alone has nothing
+    // to send at all.
+    virtual bool ProgramBlank() const = 0;
+    bool EepromBlank() const {
+        const size_t limit = EepromLimit();
+        return std::all_of(m_device.EepromData.begin(),
+                           m_device.EepromData.begin() + static_cast<std::ptrdiff_t>(limit),
+                           [](uint8_t b) { return b == kErasedByte; });
+    }
+
 protected:
+    // An erased data EEPROM byte, and a PIC18 program byte.
+    static constexpr uint8_t kErasedByte = 0xFF;
+
     bool Exchange(const CPacket& packet, size_t answerMax, CAnswer* answer = nullptr) {
         return m_context.Link.Exchange(packet, answerMax, answer);
     }
@@ -72,6 +87,7 @@ protected:
     // True while a memory loop may start its next block.
     bool MayContinue() const { return !m_context.AbortRequest.load() && IsUp(); }
     bool WriteUserId() const { return m_context.WriteUserId; }
+    bool SkipBlank() const { return m_context.SkipBlank; }
 
     template <typename Routine> void Framed(Routine&& routine) {
         m_context.Link.Framed(m_context.SocketPins, m_device.EntryMode, routine);

@@ -7,117 +7,11 @@
 // same recipe with fewer commands.
 #include "writer/MidRangeEngine.h"
 
-#include "device/Bounds.h"
+#include "writer/MidRangeRecipe.h"
 
 #include <algorithm>
 
-namespace {
-
-using writer_packet::kAnswerMedium;
-using writer_packet::kAnswerShort;
-
-// 6-bit mid-range ICSP commands.
-enum : uint8_t {
-    kLoadConfig = 0x00,
-    kBulkSetup1 = 0x01,
-    kLoadProgram = 0x02,
-    kLoadData = 0x03,
-    kReadProgram = 0x04,
-    kReadData = 0x05,
-    kIncrement = 0x06,
-    kBulkSetup2 = 0x07,
-    kBeginProgramming = 0x08,
-    kBulkEraseProgram = 0x09,
-    kEndProgramming0A = 0x0A,
-    kBulkEraseData = 0x0B,
-    kEndProgramming0E = 0x0E,
-    kEndProgramming17 = 0x17,
-    kBeginProgrammingOnly = 0x18,
-    kChipErase = 0x1F,
-};
-
-// The device record's method numbers.
-enum : int32_t {
-    // WriteCycle: 1 and 2 write latch rows; 2 and 3 pick their own
-    // end-programming command; 4 writes latch rows ended by 0x0A and its
-    // discharge time (DS41204G, DS41287C); any other value writes word by
-    // word.
-    kWriteCycleLatch = 1,
-    kWriteCycleLatchEnd17 = 2,
-    kWriteCycleEnd0A = 3,
-    kWriteCycleRowsEnd0A = 4,
-    // EepromMethod: 1 begin-programming-only with an end command; 2 begin
-    // programming with the 6 ms of an internally timed data write (DS41191D,
-    // DS41196G, DS41204G, DS41287C); any other value uses begin
-    // erase/programming with 10 ms.
-    kEepromBeginOnly = 1,
-    kEepromTimed6 = 2,
-    // BlockWrite: 1 the configuration goes through the latches; 2 the user
-    // IDs through the latches and the configuration words with begin
-    // programming only (0x18) and the end command (DS40245B, DS39603C,
-    // DS39607B, where 0x08 does not program them); any other value writes
-    // them word by word.
-    kConfigLatchStyle = 1,
-    kConfigBeginOnly = 2,
-    // EraseMethod; 6 is the chip erase with the 8 ms of DS39603C/DS39607B,
-    // 7 the bulk erase with the 30 ms of DS30324B.
-    kEraseBulk = 1,
-    kEraseBulkLoaded = 2,
-    kEraseBulkCycles = 3,
-    kEraseChip = 4,
-    kEraseBulkEnd = 5,
-    kEraseChipLong = 6,
-    kEraseBulkLong = 7,
-};
-
-// Answer lengths of the packets not read with one of the common ones.
-constexpr size_t kAnswerToDeviceId = 21;   // the walk to the device ID step
-constexpr size_t kAnswerProgramBlock = 63; // a program memory block
-constexpr size_t kAnswerEepromBlock = 64;  // an EEPROM block
-
-// Timed waits, in milliseconds.
-constexpr unsigned kWordWriteMs = 4;        // before the read-back of a word write
-constexpr unsigned kSlowCellMs = 4;         // host pause after a read-back that differs
-constexpr unsigned kNoReadbackMs = 20;      // host pause after a word write without read-back
-constexpr unsigned kLatchWriteMs = 2;       // a latch row's programming cycle
-constexpr unsigned kProgramCycleMs = 10;    // begin erase/programming of one location
-constexpr unsigned kProgramOnlyCycleMs = 4; // begin programming only, then end
-constexpr unsigned kBulkEraseMs = 10;
-constexpr unsigned kChipEraseMs = 4;
-constexpr unsigned kRowProgramMs = 3;     // begin programming only of a row, before 0x0A or another end
-constexpr unsigned kConfigProgramMs = 4;  // begin programming only of a configuration word
-constexpr unsigned kDischargeUs = 100;    // TDIS after End Programming
-constexpr unsigned kDataProgramMs = 6;    // an internally timed data EEPROM write
-constexpr unsigned kChipEraseLongMs = 10; // a chip erase of at least 8 ms
-constexpr unsigned kBulkEraseLongMs = 30; // the bulk erase of the 16F7x
-
-// A program word takes two bytes of the image, low byte first.
-constexpr size_t kWordBytes = 2;
-constexpr uint32_t kBlankWord = 0x3FFF;
-constexpr uint32_t kNoDeviceId = 0xFFFF;
-constexpr uint32_t kIncrementsPerPacket = 30;
-constexpr size_t kReadBlockBytes = 32; // 16 words
-constexpr size_t kEepromBlock = 16;
-constexpr size_t kUserIdWords = 4;
-// A user ID word keeps its low four bits; the rest are written as ones.
-constexpr uint32_t kUserIdBits = 0x0F;
-constexpr uint32_t kUserIdFill = 0x3F80;
-constexpr int32_t kMinRowBytes = 2;
-constexpr size_t kMaxRowWords = bounds::kMaxMidRangeRowBytes / 2;
-// The row size below which the user ID words are latched one by one.
-constexpr int32_t kUserIdRowBytes = 8;
-
-// Progress a configuration routine adds besides its word and latch writes.
-constexpr int32_t kConfigProgress = 10;
-
-// Increments after Load Configuration (address 0x2000): to 0x2004, where the
-// device ID step starts; to 0x2006, the device ID; to 0x2007, the first
-// configuration word.
-constexpr int kIncrementsToIdStep = 4;
-constexpr int kIncrementsToDeviceId = 6;
-constexpr int kIncrementsToConfig = 7;
-
-} // namespace
+using namespace mid_range;
 
 // ------------------------------------------------------------------ helpers
 
@@ -161,7 +55,40 @@ uint32_t CMidRangeEngine::ImageWord(size_t byteOffset) const {
     return low | high << 8;
 }
 
+bool CMidRangeEngine::BlankWords(size_t byteOffset, size_t words) const {
+    for (size_t j = 0; j < words; ++j) {
+        // The chip keeps 14 bits of a loaded word; bits above them are never written.
+        if ((ImageWord(byteOffset + 2 * j) & kBlankWord) != kBlankWord) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CMidRangeEngine::ProgramBlank() const {
+    return BlankWords(0, (ProgramLimit() + 1) / 2);
+}
+
 // ---------------------------------------------------------- building blocks
+
+CPacket CMidRangeEngine::WithIncrements(uint32_t owed, const CPacket& body) {
+    const size_t room =
+        (writer_packet::kMaxPacket - std::min(body.Size(), writer_packet::kMaxPacket)) / kIncrementBytes;
+    while (owed > room) {
+        const uint32_t n = std::min(owed, kIncrementsPerFullPacket);
+        CPacket p;
+        for (uint32_t k = 0; k < n; ++k) {
+            p.MidCommand(kIncrement);
+        }
+        Exchange(p, kAnswerMedium);
+        owed -= n;
+    }
+    CPacket head;
+    for (uint32_t k = 0; k < owed; ++k) {
+        head.MidCommand(kIncrement);
+    }
+    return head.Append(body);
+}
 
 void CMidRangeEngine::DeviceIdStep() {
     CPacket p;
@@ -187,18 +114,18 @@ void CMidRangeEngine::Advance(uint32_t n) {
     }
 }
 
-void CMidRangeEngine::WordWrite(uint32_t word) {
+void CMidRangeEngine::WordWrite(uint32_t word, uint32_t owed) {
     CPacket p;
     if (m_device.DeviceId == kNoDeviceId) {
         // A chip without device ID is not read back; it gets a fixed pause.
         p.MidLoad(kLoadProgram, word).MidCommand(kBeginProgramming);
-        Exchange(p, kAnswerShort);
+        Exchange(WithIncrements(owed, p), kAnswerShort);
         HostWait(kNoReadbackMs);
     } else {
         p.MidLoad(kLoadProgram, word).MidCommand(kBeginProgramming).Wait(WaitValue(kWordWriteMs));
         p.MidRead(kReadProgram);
         CAnswer a;
-        Exchange(p, kAnswerShort, &a);
+        Exchange(WithIncrements(owed, p), kAnswerShort, &a);
         const uint32_t back = DecodeMidWord(a[0], a[1]);
         if ((back & 0xFF) != (word & 0xFF) || ((back >> 8) & 0x3F) != ((word >> 8) & 0xFF)) {
             HostWait(kSlowCellMs); // give a slow cell a little more time
@@ -210,7 +137,7 @@ void CMidRangeEngine::WordWrite(uint32_t word) {
     AddProgress(static_cast<int32_t>(kWordBytes));
 }
 
-void CMidRangeEngine::LatchWrite(const uint32_t* words, size_t count, int32_t progress) {
+void CMidRangeEngine::LatchWrite(const uint32_t* words, size_t count, int32_t progress, uint32_t owed) {
     count = std::min(count, kMaxRowWords);
     if (count == 0) {
         return;
@@ -222,7 +149,7 @@ void CMidRangeEngine::LatchWrite(const uint32_t* words, size_t count, int32_t pr
             load.MidCommand(kIncrement);
         }
     }
-    Exchange(load, kAnswerShort);
+    Exchange(WithIncrements(owed, load), kAnswerShort);
     CPacket program;
     program.MidCommand(kBeginProgrammingOnly).Wait(WaitValue(kLatchWriteMs)).MidCommand(EndCommand());
     program.MidCommand(kIncrement);
@@ -242,7 +169,7 @@ void CMidRangeEngine::EndedCycle(CPacket& packet, unsigned ms) const {
     packet.Wait(WaitValueUs(kDischargeUs)).MidCommand(kIncrement);
 }
 
-void CMidRangeEngine::RowWrite(const uint32_t* words, size_t count, int32_t progress) {
+void CMidRangeEngine::RowWrite(const uint32_t* words, size_t count, int32_t progress, uint32_t owed) {
     count = std::min(count, kMaxRowWords);
     if (count == 0) {
         return;
@@ -259,9 +186,9 @@ void CMidRangeEngine::RowWrite(const uint32_t* words, size_t count, int32_t prog
     // A row of up to eight words goes with its programming cycle in one packet.
     if (load.Size() + program.Size() <= writer_packet::kMaxPacket) {
         EndedCycle(load, kRowProgramMs);
-        Exchange(load, kAnswerShort);
+        Exchange(WithIncrements(owed, load), kAnswerShort);
     } else {
-        Exchange(load, kAnswerShort);
+        Exchange(WithIncrements(owed, load), kAnswerShort);
         Exchange(program, kAnswerShort);
     }
     AddProgress(progress);
@@ -398,129 +325,6 @@ void CMidRangeEngine::ReadCalibration() {
             }
         }
     });
-}
-
-// -------------------------------------------------------------------- writes
-
-void CMidRangeEngine::WriteProgram() {
-    const size_t limit = ProgramLimit();
-    const bool rows = m_device.WriteCycle == kWriteCycleRowsEnd0A;
-    if (rows || m_device.WriteCycle == kWriteCycleLatch || m_device.WriteCycle == kWriteCycleLatchEnd17) {
-        const size_t row = static_cast<size_t>(RowBytes());
-        for (size_t offset = 0; offset < limit && MayContinue(); offset += row) {
-            const size_t bytes = std::min(row, limit - offset);
-            const size_t words = (bytes + 1) / 2;
-            uint32_t latch[kMaxRowWords] = {};
-            for (size_t j = 0; j < words; ++j) {
-                latch[j] = ImageWord(offset + 2 * j);
-            }
-            if (rows) {
-                RowWrite(latch, words, static_cast<int32_t>(bytes));
-            } else {
-                LatchWrite(latch, words, static_cast<int32_t>(bytes));
-            }
-        }
-    } else {
-        for (size_t offset = 0; offset < limit && MayContinue(); offset += kWordBytes) {
-            WordWrite(ImageWord(offset));
-        }
-    }
-}
-
-void CMidRangeEngine::WriteEeprom() {
-    const size_t limit = EepromLimit();
-    for (size_t a = 0; a < limit && MayContinue(); ++a) {
-        const uint8_t b = m_device.EepromData[a];
-        CPacket p;
-        if (m_device.EepromMethod == kEepromBeginOnly) {
-            p.MidLoad(kLoadData, b).MidCommand(kBeginProgrammingOnly).Wait(WaitValue(kProgramOnlyCycleMs));
-            p.MidCommand(kEndProgramming17).MidCommand(kIncrement);
-        } else if (m_device.EepromMethod == kEepromTimed6) {
-            p.MidLoad(kLoadData, b).MidCommand(kBeginProgramming).Wait(WaitValue(kDataProgramMs));
-            p.MidCommand(kIncrement);
-        } else {
-            p.MidLoad(kLoadData, b).MidCommand(kBeginProgramming).Wait(WaitValue(kProgramCycleMs));
-            p.MidCommand(kIncrement);
-        }
-        Exchange(p, kAnswerShort);
-        AddProgress(1);
-    }
-}
-
-void CMidRangeEngine::WriteConfig(bool bProtect) {
-    uint32_t ids[kUserIdWords];
-    for (size_t i = 0; i < kUserIdWords; ++i) {
-        ids[i] = kUserIdFill | (m_device.UserId[i] & kUserIdBits);
-    }
-    const int words = ConfigWords();
-    // Without protection the code-protect bits are written unprotected, so
-    // the chip stays readable for the verify that follows.
-    auto value = [&](int i) {
-        return bProtect ? m_device.Config[i] : m_device.Config[i] | m_device.ConfigProtectMask[i];
-    };
-
-    CPacket start;
-    start.MidLoad(kLoadConfig, 0);
-    Exchange(start, kAnswerShort);
-
-    if (m_device.BlockWrite == kConfigBeginOnly) {
-        if (m_device.WriteBlockBytes < kUserIdRowBytes) {
-            for (const uint32_t& id : ids) {
-                RowWrite(&id, 1, 1);
-            }
-        } else {
-            RowWrite(ids, kUserIdWords, static_cast<int32_t>(kWordBytes * kUserIdWords));
-        }
-        DeviceIdStep();
-        for (int i = 0; i < words; ++i) {
-            CPacket p;
-            p.MidLoad(kLoadProgram, value(i));
-            EndedCycle(p, kConfigProgramMs);
-            Exchange(p, kAnswerShort);
-        }
-    } else if (m_device.BlockWrite != kConfigLatchStyle) {
-        for (uint32_t id : ids) {
-            WordWrite(id);
-        }
-        DeviceIdStep();
-        for (int i = 0; i < words; ++i) {
-            CPacket p;
-            p.MidLoad(kLoadProgram, value(i)).MidCommand(kBeginProgramming).Wait(WaitValue(kProgramCycleMs));
-            p.MidCommand(kIncrement);
-            Exchange(p, kAnswerShort);
-        }
-    } else {
-        if (m_device.WriteBlockBytes < kUserIdRowBytes) {
-            for (const uint32_t& id : ids) {
-                LatchWrite(&id, 1, 1);
-            }
-        } else {
-            LatchWrite(ids, kUserIdWords, static_cast<int32_t>(kWordBytes * kUserIdWords));
-        }
-        DeviceIdStep();
-        for (int i = 0; i < words; ++i) {
-            CPacket p;
-            p.MidLoad(kLoadProgram, value(i))
-                .MidCommand(kBeginProgramming)
-                .Wait(WaitValue(kProgramOnlyCycleMs));
-            p.MidCommand(EndCommand()).MidCommand(kIncrement);
-            Exchange(p, kAnswerShort);
-        }
-    }
-    AddProgress(kConfigProgress);
-}
-
-void CMidRangeEngine::WriteCalibration() {
-    // Without a calibration word only the configuration (with the chip's
-    // calibration bits) is written back.
-    const uint32_t cal = CalibrationAddress();
-    if (cal != 0) {
-        Framed([this, cal] {
-            Advance(cal);
-            WordWrite(ImageWord(2 * static_cast<size_t>(cal)));
-        });
-    }
-    Framed([this] { WriteConfig(false); });
 }
 
 // --------------------------------------------------------------------- erase

@@ -35,6 +35,7 @@ public:
     void WriteEeprom() override;
     bool HasEraseMethod() const override;
     void Erase() override;
+    bool ProgramBlank() const override;
 
 private:
     // The end-programming command that the device's write cycle uses.
@@ -49,15 +50,24 @@ private:
     // The program image word at a byte offset; blank past the image.
     uint32_t ImageWord(size_t byteOffset) const;
 
+    // True when the row of words at the byte offset is all blank (0x3FFF).
+    bool BlankWords(size_t byteOffset, size_t words) const;
+
     // Building blocks; none sends a frame.
     void DeviceIdStep();
     void Advance(uint32_t n);
-    void WordWrite(uint32_t word);
-    void LatchWrite(const uint32_t* words, size_t count, int32_t progress);
+    // The writes take `owed` Increment Address commands that a blank-skipping
+    // write still owes the address counter: they go at the head of the
+    // write's first packet, and whole packets of them first when they do not
+    // all fit there. With none owed the packets are the plain recipe's.
+    void WordWrite(uint32_t word, uint32_t owed = 0);
+    void LatchWrite(const uint32_t* words, size_t count, int32_t progress, uint32_t owed = 0);
     // A latch row programmed by begin programming only and ended by the end
     // command, with the discharge time before the next command; one packet
     // when the row fits.
-    void RowWrite(const uint32_t* words, size_t count, int32_t progress);
+    void RowWrite(const uint32_t* words, size_t count, int32_t progress, uint32_t owed = 0);
+    // `body` with the owed increments in front of it (see WordWrite).
+    CPacket WithIncrements(uint32_t owed, const CPacket& body);
     // Appends begin programming only, a wait of ms, the end command, the
     // discharge time and the increment to the next address.
     void EndedCycle(CPacket& packet, unsigned ms) const;

@@ -134,6 +134,16 @@ public:
     CPacket& Pic18HoldBegin(uint8_t mode) { return Bytes({writer_packet::kOpPic18HoldBegin, mode}); }
     CPacket& Pic18HoldEnd() { return Bytes({writer_packet::kOpPic18HoldEnd, 0x00}); }
 
+    // The commands of another packet, after this one's.
+    CPacket& Append(const CPacket& other) {
+        for (size_t i = 0; i < other.m_size; ++i) {
+            Byte(other.m_data[i]);
+        }
+        m_answer += other.m_answer;
+        m_overflowed |= other.m_overflowed;
+        return *this;
+    }
+
     const uint8_t* Data() const { return m_data.data(); }
     size_t Size() const { return m_size; }
     // Answer bytes the read commands of this packet bring back.

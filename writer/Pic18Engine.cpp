@@ -238,20 +238,49 @@ void CPic18Engine::ReadEeprom() {
 
 // -------------------------------------------------------------------- writes
 
+bool CPic18Engine::ProgramBlank() const {
+    const auto begin = m_device.ProgramData.begin();
+    return std::all_of(begin, begin + static_cast<std::ptrdiff_t>(ProgramLimit()),
+                       [](uint8_t b) { return b == kErasedByte; });
+}
+
+// Leaving blank areas alone: every block write loads the table pointer
+// itself, so a block of 0xFF bytes is simply not sent, and the single-panel
+// setup goes out only before the first block that is. Which write buffer
+// (8 bytes per panel, or 32) a block lands in follows the table pointer, as
+// it does for the full write.
 void CPic18Engine::WriteProgram() {
-    if (m_device.WriteCycle == kSinglePanel) {
+    const bool skip = SkipBlank();
+    bool setupDue = m_device.WriteCycle == kSinglePanel;
+    if (setupDue && !skip) {
         SinglePanelSetup();
+        setupDue = false;
     }
     const size_t limit = ProgramLimit();
     for (size_t offset = 0; offset < limit && MayContinue(); offset += kBlock) {
-        BlockWrite(static_cast<uint32_t>(offset), m_device.ProgramData.data() + offset,
-                   std::min(kBlock, limit - offset));
+        const uint8_t* data = m_device.ProgramData.data() + offset;
+        const size_t count = std::min(kBlock, limit - offset);
+        if (skip && std::all_of(data, data + count, [](uint8_t b) { return b == kErasedByte; })) {
+            AddProgress(static_cast<int32_t>(count));
+            continue;
+        }
+        if (setupDue) {
+            SinglePanelSetup();
+            setupDue = false;
+        }
+        BlockWrite(static_cast<uint32_t>(offset), data, count);
     }
 }
 
 void CPic18Engine::WriteEeprom() {
     const size_t limit = EepromLimit();
+    // Each byte's packet loads the address itself: a blank byte is not sent.
+    const bool skip = SkipBlank();
     for (size_t a = 0; a < limit && MayContinue(); ++a) {
+        if (skip && m_device.EepromData[a] == kErasedByte) {
+            AddProgress(1);
+            continue;
+        }
         CPacket start;
         start.Pic18Instruction(kBcfEepgd).Pic18Instruction(kBcfCfgs);
         start.Pic18Instruction(Movlw(a)).Pic18Instruction(kMovwfEeadr);

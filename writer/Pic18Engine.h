@@ -30,6 +30,7 @@ public:
     void WriteEeprom() override;
     bool HasEraseMethod() const override;
     void Erase() override;
+    bool ProgramBlank() const override;
 
 private:
     // Appends the six instructions that load the table pointer.

@@ -19,7 +19,8 @@ CWriter::CWriter(IUsbLink& link) : m_link(link), m_midRange(EngineContext()), m_
 CWriter::~CWriter() = default;
 
 CEngineContext CWriter::EngineContext() {
-    return CEngineContext{*this, m_link, Progress, AbortRequest, ClockMHz, SocketPins, WriteUserId};
+    return CEngineContext{*this,    m_link,     Progress,    AbortRequest,
+                          ClockMHz, SocketPins, WriteUserId, SkipBlank};
 }
 
 CEngine* CWriter::EngineForCore() {
@@ -141,12 +142,18 @@ bool CWriter::WriteConfig(bool bProtect) {
     return RunOnEngine(true, [bProtect](CEngine& e) { e.WriteConfig(bProtect); });
 }
 
+// Leaving blank areas alone, a memory with nothing but blank cells to write
+// gets no frame either: the engine only counts its progress.
 bool CWriter::WriteProgram() {
-    return RunOnEngine(true, [](CEngine& e) { e.WriteProgram(); });
+    const CEngine* engine = EngineForCore();
+    const bool nothing = SkipBlank && engine != nullptr && engine->ProgramBlank();
+    return RunOnEngine(!nothing, [](CEngine& e) { e.WriteProgram(); });
 }
 
 bool CWriter::WriteEeprom() {
-    return RunOnEngine(true, [](CEngine& e) { e.WriteEeprom(); });
+    const CEngine* engine = EngineForCore();
+    const bool nothing = SkipBlank && engine != nullptr && engine->EepromBlank();
+    return RunOnEngine(!nothing, [](CEngine& e) { e.WriteEeprom(); });
 }
 
 bool CWriter::WriteCalibration() {

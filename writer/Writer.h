@@ -54,6 +54,14 @@ public:
     bool WriteUserId = true;       // PIC18 configuration writes also write the ID locations
     bool DeviceIdCheck = true;     // the starter checks the chip's device ID first
     std::string Banner;            // the writer's identification banner
+    // WriteProgram and WriteEeprom leave blank program rows (all 0x3FFF or
+    // 0xFF) and blank EEPROM bytes (0xFF) unwritten and move the address past
+    // them instead; a memory that is blank throughout gets no frame at all.
+    // Only for a chip that has just been erased, as Program does: there a
+    // blank cell written and one left alone read the same. Off by default
+    // (every row and byte is written). Set by the owner before it starts an
+    // operation.
+    bool SkipBlank = false;
 
     int ClockMHz = writer_packet::kClockDefaultMHz; // writer clock from identification; picks the wait values
     uint32_t Version = 0;                           // writer version code; 0 = none

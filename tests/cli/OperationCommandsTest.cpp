@@ -98,6 +98,38 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, CliOnSimulatedChip,
                                            std::pair{"PIC18F452", "tests/fixtures/blink18f452.hex"}),
                          [](const auto& fixture) { return std::string(fixture.param.first); });
 
+// The packet count of the summary line "simulated writer: N packets, ...".
+uint64_t SimulatedPackets(const std::string& err) {
+    const std::string mark = "simulated writer: ";
+    const size_t at = err.find(mark);
+    return at == std::string::npos ? 0 : std::stoull(err.substr(at + mark.size()));
+}
+
+TEST(CliOperations, ProgramLeavesBlankAreasAloneUnlessAskedForTheFullWrite) {
+    CTempDir dir;
+    const std::string fixture = Source("tests/fixtures/blink16f877a.hex");
+    uint64_t packets[2] = {};
+    CHexFile back[2];
+    for (int full = 0; full < 2; ++full) {
+        const std::string chip = dir.File(full ? "full.sim" : "skip.sim");
+        std::vector<std::string> args = {"-d", "PIC16F877A", "--sim-chip", chip, "program", fixture};
+        if (full) {
+            args.push_back("--full-write");
+        }
+        const CRun program = RunTool(args);
+        ASSERT_EQ(program.Status, kExitOk) << program.Err;
+        packets[full] = SimulatedPackets(program.Err);
+        const std::string out = dir.File(full ? "full.hex" : "skip.hex");
+        ASSERT_EQ(RunTool({"-d", "PIC16F877A", "--sim-chip", chip, "read", out}).Status, kExitOk);
+        LoadImage("PIC16F877A", out, back[full]);
+    }
+    EXPECT_EQ(back[0].CompareImage(back[1]), 0) << "flags " << back[0].VerifyFlags;
+    EXPECT_EQ(back[0].ProgramData, back[1].ProgramData);
+    EXPECT_EQ(back[0].EepromData, back[1].EepromData);
+    ASSERT_GT(packets[0], 0U);
+    EXPECT_LT(2 * packets[0], packets[1]) << "the full write also writes the blank rows and bytes";
+}
+
 TEST(CliOperations, ReadOfOneRegionAndEepromOnADeviceWithout) {
     CTempDir dir;
     const std::string chip = dir.File("chip.sim");

@@ -140,6 +140,11 @@ TEST(SimFaultSpecs, EveryNamedFaultAppliesAndBadOnesAreRefused) {
         EXPECT_FALSE(ApplySimFault(mid.Sim, spec, error)) << spec;
         EXPECT_FALSE(error.empty()) << spec;
     }
+    // The refusal says what the fault wants, with an example.
+    EXPECT_FALSE(ApplySimFault(mid.Sim, "unplug-after=x", error));
+    EXPECT_EQ(error, "'unplug-after' wants a packet number after '=', as in unplug-after=12");
+    EXPECT_FALSE(ApplySimFault(mid.Sim, "stuck-cell", error));
+    EXPECT_EQ(error, "'stuck-cell' wants a hexadecimal value after '=', as in stuck-cell=01F0");
     EXPECT_TRUE(ApplySimFault(mid.Sim, "no-chip", error));
     EXPECT_EQ(mid.Sim.Chip(), nullptr);
     EXPECT_FALSE(ApplySimFault(mid.Sim, "stuck-cell=0", error)) << "no chip to have a cell";

@@ -3,8 +3,13 @@
 #include "tests/common/TempDir.h"
 #include "tests/common/TestLinks.h"
 
+#include <algorithm>
+#include <cctype>
 #include <gtest/gtest.h>
+#include <random>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -231,3 +236,112 @@ TEST_F(HexImport, ChangeWatch) {
 }
 
 } // namespace
+
+namespace {
+
+// What a line counts as, by the rule: a colon, then (trailing blanks aside)
+// an even number of hex digits, at least five bytes, as many as the count
+// byte says, summing to 0.
+bool SoundByTheRule(std::string line) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r')) {
+        line.pop_back();
+    }
+    if (line.size() < 11 || line.size() % 2 != 1) {
+        return false;
+    }
+    unsigned sum = 0;
+    std::vector<unsigned> bytes;
+    for (size_t i = 1; i < line.size(); i += 2) {
+        if (!std::isxdigit(static_cast<unsigned char>(line[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+            return false;
+        }
+        bytes.push_back(static_cast<unsigned>(std::stoul(line.substr(i, 2), nullptr, 16)));
+        sum += bytes.back();
+    }
+    return bytes.size() == bytes[0] + 5U && (sum & 0xFF) == 0;
+}
+
+// Reads a text line by line through ParseHexLine, the reader's way for any
+// line, and counts the unsound ones by the rule.
+void ReadLineByLine(CHexFile& hex, const std::string& text) {
+    hex.ClearImage();
+    hex.SegmentBase = 0;
+    int bad = 0;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty() && line.front() == ':') {
+            bad += SoundByTheRule(line) ? 0 : 1;
+        } else if (line.find_first_not_of(" \t\r\f\v") != std::string::npos) {
+            ++bad;
+        }
+        hex.ParseHexLine(line);
+    }
+    hex.ApplyConfigMasks();
+    hex.UpdateChecksum();
+    hex.BadRecordCount = bad;
+}
+
+} // namespace
+
+TEST_F(HexImport18, DamagedTextsReadAsTheLineByLineReaderReadsThem) {
+    // A saved image, then damaged a few characters at a time: dropped, doubled,
+    // replaced with digits, colons, blanks, lower-case letters or line ends.
+    CHexFile source;
+    source.AssignFrom(m_hex);
+    std::mt19937 rng(5);
+    for (size_t i = 0; i < 2048; ++i) {
+        source.ProgramData[(i * 37) % source.ProgramData.size()] = static_cast<uint8_t>(rng());
+    }
+    source.EepromData[3] = 0x42;
+    const std::string saved = source.FormatImage() + ":02000004001ED0\r\n:04000000DEADBEEFC4";
+    const std::string noise = "0123456789ABCDEFabcdefG: \t\r\n\0";
+    for (int round = 0; round < 300; ++round) {
+        std::string text = saved;
+        for (int k = 0; k < 1 + round % 7; ++k) {
+            const size_t at = rng() % text.size();
+            switch (rng() % 3) {
+            case 0:
+                text.erase(at, 1 + rng() % 3);
+                break;
+            case 1:
+                text.insert(at, text.substr(at, 1 + rng() % 40));
+                break;
+            default:
+                text[at] = noise[rng() % noise.size()];
+                break;
+            }
+        }
+        CHexFile fast;
+        fast.AssignFrom(m_hex);
+        std::istringstream in(text);
+        fast.ReadRecords(in);
+        CHexFile slow;
+        slow.AssignFrom(m_hex);
+        ReadLineByLine(slow, text);
+        ASSERT_EQ(fast.ProgramData, slow.ProgramData) << "round " << round;
+        ASSERT_EQ(fast.EepromData, slow.EepromData) << "round " << round;
+        ASSERT_TRUE(std::equal(std::begin(fast.Config), std::end(fast.Config), std::begin(slow.Config)));
+        ASSERT_TRUE(std::equal(std::begin(fast.UserId), std::end(fast.UserId), std::begin(slow.UserId)));
+        ASSERT_EQ(fast.BadRecordCount, slow.BadRecordCount) << "round " << round;
+        ASSERT_EQ(fast.SegmentBase, slow.SegmentBase) << "round " << round;
+    }
+}
+
+TEST_F(HexImport, ALineLongerThanAnyRecordAndOneSplitAcrossReadsStillRead) {
+    std::string text(70000, '0');
+    text = ":" + text + "\r\n";
+    // Enough lines that the last record crosses the reader's chunk boundary.
+    for (int i = 0; i < 2000; ++i) {
+        text += ":0100000000FF\r\n";
+    }
+    text += ":020002001234B6"; // the last line has no line end
+    std::istringstream in(text);
+    m_hex.ReadRecords(in);
+    EXPECT_EQ(m_hex.BadRecordCount, 1);
+    EXPECT_EQ(m_hex.ProgramWord(1), 0x3412U);
+}

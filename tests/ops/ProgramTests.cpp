@@ -108,6 +108,30 @@ TEST(Program, WithoutCompletionOptionSaysNothing) {
     EXPECT_TRUE(b.SimHealthy());
 }
 
+TEST(Program, LeavingBlankAreasAloneTakesTheOptionAndLeavesTheSameChip) {
+    uint64_t packets[2] = {};
+    for (const bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "blank areas left alone" : "full write");
+        CRunnerBench b("PIC12F675");
+        ASSERT_TRUE(b.Connect());
+        b.Chip.SetProgramWord(0x3FF, 0x3480); // the chip's own oscillator value
+        b.Chip.SetProgramWord(200, 0x1234);   // old data the erase must take
+        FillImage(b);
+        b.Front.RunnerOptions.m_bSkipBlank = skip;
+        const uint64_t before = b.Sim.Counters().Packets;
+        b.Runner.OnProgram();
+        ASSERT_TRUE(b.RunUntilIdle());
+        packets[skip] = b.Sim.Counters().Packets - before;
+        EXPECT_EQ(b.Writer.SkipBlank, skip);
+        EXPECT_TRUE(b.Front.VerifyErrors.empty());
+        EXPECT_TRUE(ChipHoldsImage(b));
+        EXPECT_EQ(b.Chip.ProgramWord(200), 0x3FFF);
+        EXPECT_EQ(b.Chip.ProgramWord(0x3FF), 0x3480) << "the calibration is written back";
+        EXPECT_TRUE(b.SimHealthy());
+    }
+    EXPECT_LT(2 * packets[true], packets[false]);
+}
+
 TEST(Program, WritesProtectionOnlyAfterACleanCompare) {
     CRunnerBench b("PIC16F877A");
     ASSERT_TRUE(b.Connect());

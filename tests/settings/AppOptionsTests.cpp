@@ -80,6 +80,30 @@ TYPED_TEST(AppOptionsTest, SavedOptionsComeBackOnTheNextRun) {
     EXPECT_TRUE(back.m_bHexCheck);
 }
 
+TYPED_TEST(AppOptionsTest, TheSnapshotOptionIsRememberedApartAndDeletedWithTheRest) {
+    ISettingsStore& store = *this->m_store;
+    EXPECT_FALSE(LoadSafetyOptions(this->m_profile).m_bSnapshot);
+    // The window's own save leaves the safety section alone.
+    ExitSave(this->m_profile, CAppOptions{});
+    EXPECT_FALSE(store.KeyExists("Software\\Quorvane\\KVX3\\Settings\\Safety"));
+
+    SaveSafetyOptions(this->m_profile, CSafetyOptions{true});
+    uint32_t value = 0;
+    EXPECT_TRUE(HasDword(store, "Software\\Quorvane\\KVX3\\Settings\\Safety", "Snapshot", value));
+    EXPECT_EQ(value, 1U);
+    EXPECT_TRUE(LoadSafetyOptions(this->m_profile).m_bSnapshot);
+    this->m_profile.WriteProfileInt(kSafetySection, "Snapshot", 7U);
+    EXPECT_TRUE(LoadSafetyOptions(this->m_profile).m_bSnapshot) << "any non-zero value is on";
+    SaveSafetyOptions(this->m_profile, CSafetyOptions{false});
+    EXPECT_FALSE(LoadSafetyOptions(this->m_profile).m_bSnapshot);
+
+    SaveSafetyOptions(this->m_profile, CSafetyOptions{true});
+    CAppOptions deleting;
+    deleting.m_bDeleteRegistry = true;
+    ExitSave(this->m_profile, deleting);
+    EXPECT_FALSE(LoadSafetyOptions(this->m_profile).m_bSnapshot);
+}
+
 TYPED_TEST(AppOptionsTest, UserIdNoIsWrittenBackOnlyWhileUserIdIsSet) {
     ISettingsStore& store = *this->m_store;
     ASSERT_TRUE(store.WriteDword(kBit, "UserId", 1));
@@ -127,6 +151,24 @@ TYPED_TEST(AppOptionsTest, NonZeroFlagsReadTrueAndGoBackAsOne) {
     EXPECT_EQ(value, 1U);
     EXPECT_TRUE(store.ReadDword(kBit, "DevId", value));
     EXPECT_EQ(value, 1U);
+}
+
+TYPED_TEST(AppOptionsTest, LeavingBlankAreasUnwrittenIsOffUntilChosenAndRemembered) {
+    ISettingsStore& store = *this->m_store;
+    CAppOptions options = LoadAppOptions(this->m_profile);
+    EXPECT_FALSE(options.m_bSkipBlank);
+    ExitSave(this->m_profile, options);
+    uint32_t value = 99;
+    EXPECT_TRUE(store.ReadDword(kBit, "SkipBlank", value));
+    EXPECT_EQ(value, 0U);
+
+    ASSERT_TRUE(store.WriteDword(kBit, "SkipBlank", 7));
+    options = LoadAppOptions(this->m_profile);
+    EXPECT_TRUE(options.m_bSkipBlank);
+    ExitSave(this->m_profile, options);
+    EXPECT_TRUE(store.ReadDword(kBit, "SkipBlank", value));
+    EXPECT_EQ(value, 1U);
+    EXPECT_TRUE(LoadAppOptions(this->m_profile).m_bSkipBlank);
 }
 
 TYPED_TEST(AppOptionsTest, NegativeUserIdNoSurvivesTheRoundTrip) {

@@ -47,6 +47,7 @@ struct CAppBench {
         CAppSetup setup;
         setup.Backend = backend;
         setup.SimChipFolder = Dir.File("chips");
+        setup.SafetyFolder = Dir.File("safety");
         setup.DeviceListPath = ShippedCatalogue();
         return setup;
     }
@@ -111,6 +112,25 @@ TEST(App, LoadsBeforeTheWindowAndSavesAfterItWhateverTheWay) {
     });
     EXPECT_EQ(b.ReadInt("HexCheck"), 0);
     EXPECT_EQ(b.Read("Settings\\Device", "PIC"), "PIC16F874A");
+}
+
+TEST(App, LeavingBlankAreasAloneIsOffUntilChosenAndRemembered) {
+    CAppBench b;
+    b.Run([](CTestWindowHost& h, CKVX3Dlg& w) {
+        EXPECT_FALSE(w.m_bSkipBlank) << "the full write until the user chooses";
+        EXPECT_FALSE(w.Options().m_bSkipBlank);
+        EXPECT_FALSE(h.MenuItemChecked(kIdmSkipBlank));
+        ASSERT_TRUE(h.ChooseMenu(kIdmSkipBlank));
+        EXPECT_TRUE(h.MenuItemChecked(kIdmSkipBlank));
+    });
+    EXPECT_EQ(b.ReadInt("SkipBlank"), 1);
+    b.Run([](CTestWindowHost& h, CKVX3Dlg& w) {
+        EXPECT_TRUE(h.MenuItemChecked(kIdmSkipBlank)) << "loaded before the window opened";
+        EXPECT_TRUE(w.Options().m_bSkipBlank) << "and handed to Program";
+        ASSERT_TRUE(h.ChooseMenu(kIdmSkipBlank));
+        EXPECT_FALSE(h.MenuItemChecked(kIdmSkipBlank));
+    });
+    EXPECT_EQ(b.ReadInt("SkipBlank"), 0);
 }
 
 TEST(App, DeletesTheSettingsWhenAskedAndOnlyThen) {

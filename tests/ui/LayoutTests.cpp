@@ -374,10 +374,11 @@ TEST(DialogLayouts, AboutBox) {
 TEST(MenuLayout, MainMenuBar) {
     const CMenuLayout* menu = FindMenuLayout(129);
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->Popups.size(), 3u);
+    ASSERT_EQ(menu->Popups.size(), 4u);
     EXPECT_STREQ(menu->Popups[0].Text, "ファイル(&F)");
     EXPECT_STREQ(menu->Popups[1].Text, "設定(&O)");
     EXPECT_STREQ(menu->Popups[2].Text, "読み込み(&R)");
+    EXPECT_STREQ(menu->Popups[3].Text, "ツール(&T)");
 
     struct CItem {
         int Id;
@@ -410,11 +411,20 @@ TEST(MenuLayout, MainMenuBar) {
                                         {32804, "HexFileの更新をチェックする", true},
                                         {32802, "Device IDをチェックする", true},
                                         {32800, "SUM_IDを使用する", true},
-                                        {32787, "レジストリからデータを削除", true}});
+                                        {32787, "レジストリからデータを削除", true},
+                                        {32806, "空き領域を書き込まない", true}});
     expectItems(menu->Popups[2].Items, {{32792, "全て(&A)", false},
                                         {32793, "Program(&P)", false},
                                         {32794, "Data(&D)", false},
                                         {32795, "ConfigBit(&C)", false}});
+    expectItems(menu->Popups[3].Items, {{32810, "書き込み前チェック...", false},
+                                        {32811, "チップとファイルの差分...", false},
+                                        {0, "", false},
+                                        {32812, "書き込み前にスナップショットを取る", true},
+                                        {32813, "スナップショットから戻す...", false},
+                                        {0, "", false},
+                                        {32814, "キャリブレーション値...", false},
+                                        {32815, "接続診断...", false}});
     EXPECT_EQ(FindMenuLayout(130), nullptr);
 }
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 void SetWord(CPicDevice& d, uint32_t address, uint16_t word) {
@@ -72,6 +74,50 @@ TEST(MainWindowOperations, ProgramWritesTheChipThenProtectsItAndSaysSo) {
     EXPECT_EQ(b.Script.Messages[0].Text, "正常終了しました。");
     EXPECT_EQ(b.Script.Messages[0].Icon, EMsgIcon::Information);
     EXPECT_EQ(h.Text(kIdcStatus), "Program / EEPROM Verify") << "the last operation's text stays";
+}
+
+// The window's option sends only the rows and bytes with data; the chip
+// comes out as the full write leaves it.
+TEST(MainWindowOperations, LeavingBlankAreasAloneWritesLessAndLeavesTheSameChip) {
+    struct CRun {
+        std::vector<uint16_t> Program;
+        std::vector<uint16_t> Eeprom;
+        uint64_t Writes = 0;
+    };
+    auto program = [](bool skipBlank) {
+        CRun run;
+        CMainWindowBench b;
+        b.Window.m_bSkipBlank = skipBlank;
+        const std::string path = b.WriteHex("a.hex", "PIC16F873A", [](CPicDevice& d) {
+            SetWord(d, 0, 0x2805);
+            SetWord(d, 4095, 0x0123);
+            d.EepromData[127] = 0x5A;
+        });
+        EXPECT_TRUE(b.OpenFile(path));
+        EXPECT_TRUE(b.Connect());
+        EXPECT_TRUE(b.Host.Click(kIdcProgram));
+        EXPECT_TRUE(b.RunToEnd());
+        EXPECT_TRUE(b.Script.Dialogs.empty()) << "no verify error";
+        const CMidRangeChip* chip = b.MidChip();
+        for (size_t i = 0; i < chip->RegionSize(EMidRegion::Program); ++i) {
+            run.Program.push_back(chip->Peek(EMidRegion::Program, i));
+        }
+        for (size_t i = 0; i < chip->RegionSize(EMidRegion::Eeprom); ++i) {
+            run.Eeprom.push_back(chip->Peek(EMidRegion::Eeprom, i));
+        }
+        run.Writes = chip->TotalWrites();
+        return run;
+    };
+    const CRun full = program(false);
+    const CRun skipped = program(true);
+    ASSERT_EQ(full.Program.size(), 4096u);
+    EXPECT_EQ(full.Program[0], 0x2805);
+    EXPECT_EQ(full.Program[4095], 0x0123);
+    EXPECT_EQ(full.Eeprom[127], 0x5A);
+    EXPECT_EQ(skipped.Program, full.Program);
+    EXPECT_EQ(skipped.Eeprom, full.Eeprom);
+    EXPECT_GE(full.Writes, 4096u + 128u) << "off, every word and byte is written";
+    EXPECT_LT(skipped.Writes, 64u) << "on, two rows, one byte, the IDs and the configuration";
 }
 
 TEST(MainWindowOperations, WithoutProtectionOrMessageProgramSaysNothing) {

@@ -4,11 +4,11 @@
 // simulated link, and leave the chip as the image says.
 #include "tests/usb/UsbTestSupport.h"
 
+#include "tests/usb/ChipCompare.h"
+
 #include "cli/Cli.h"
 #include "device/DeviceList.h"
 #include "image/HexFile.h"
-#include "sim/MidRangeChip.h"
-#include "sim/pic18/Pic18Chip.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -40,69 +40,6 @@ bool LoadImage(const std::string& device, const std::string& path, CHexFile& hex
     }
     hex.AssignFrom(record);
     return hex.LoadHex(path);
-}
-
-// Where the chip's cells differ from the image ("" when they agree):
-// configuration on its named bits, user IDs on the bits a chip keeps.
-std::string ChipDifferences(ISimChip& chip, const CPicDevice& image) {
-    auto* mid = dynamic_cast<CMidRangeChip*>(&chip);
-    auto* pic18 = dynamic_cast<CPic18Chip*>(&chip);
-    if (mid == nullptr && pic18 == nullptr) {
-        return "no chip";
-    }
-    const size_t units = pic18 != nullptr ? image.ProgramData.size() : image.ProgramData.size() / 2;
-    for (size_t i = 0; i < units; ++i) {
-        const uint32_t cell = pic18 != nullptr ? pic18->ProgramByte(static_cast<uint32_t>(i))
-                                               : mid->Peek(EMidRegion::Program, i);
-        if (cell != image.ProgramWord(static_cast<uint32_t>(i))) {
-            return "program at " + std::to_string(i);
-        }
-    }
-    for (size_t i = 0; i < image.EepromData.size(); ++i) {
-        const uint32_t cell =
-            pic18 != nullptr ? pic18->EepromByte(static_cast<uint32_t>(i)) : mid->Peek(EMidRegion::Eeprom, i);
-        if (cell != image.EepromData[i]) {
-            return "EEPROM at " + std::to_string(i);
-        }
-    }
-    for (int i = 0; i < (pic18 != nullptr ? 8 : 4); ++i) {
-        const uint32_t cell = pic18 != nullptr
-                                  ? pic18->IdByte(i)
-                                  : (mid->Peek(EMidRegion::UserId, static_cast<size_t>(i)) & 0x0FU);
-        if (cell != (image.UserId[i] & (pic18 != nullptr ? 0xFFU : 0x0FU))) {
-            return "user ID " + std::to_string(i);
-        }
-    }
-    for (int w = 0; w < image.ConfigWordCount(); ++w) {
-        const uint32_t cell =
-            pic18 != nullptr ? pic18->ConfigByte(w) : mid->Peek(EMidRegion::Config, static_cast<size_t>(w));
-        if ((cell & image.ConfigNamedMask[w]) != (image.Config[w] & image.ConfigNamedMask[w])) {
-            return "configuration " + std::to_string(w);
-        }
-    }
-    return "";
-}
-
-// Program memory and EEPROM erased ("" when they are).
-std::string NotBlank(ISimChip& chip, const CPicDevice& image) {
-    auto* mid = dynamic_cast<CMidRangeChip*>(&chip);
-    auto* pic18 = dynamic_cast<CPic18Chip*>(&chip);
-    const size_t units = pic18 != nullptr ? image.ProgramData.size() : image.ProgramData.size() / 2;
-    for (size_t i = 0; i < units; ++i) {
-        const bool erased = pic18 != nullptr ? pic18->ProgramByte(static_cast<uint32_t>(i)) == 0xFF
-                                             : mid->Peek(EMidRegion::Program, i) == 0x3FFF;
-        if (!erased) {
-            return "program at " + std::to_string(i);
-        }
-    }
-    for (size_t i = 0; i < image.EepromData.size(); ++i) {
-        const uint32_t cell =
-            pic18 != nullptr ? pic18->EepromByte(static_cast<uint32_t>(i)) : mid->Peek(EMidRegion::Eeprom, i);
-        if (cell != 0xFF) {
-            return "EEPROM at " + std::to_string(i);
-        }
-    }
-    return "";
 }
 
 // The first place where two traces part, for the failure message.

@@ -3,6 +3,6 @@
 
 TEST(UsbLinkOnEmulatedBus, NeedsUmockdev) {
     GTEST_SKIP()
-        << "umockdev is not installed (Debian packages umockdev and libumockdev-dev): the libusb link "
-           "is not tested against an emulated writer";
+        << "umockdev is not installed (Debian packages umockdev and libumockdev-dev): neither the libusb "
+           "link nor the window program kvx3 is tested against an emulated writer";
 }
