@@ -57,17 +57,7 @@ void CKVX3App::ChooseBackend(CKVX3Dlg& window) const {
 }
 
 std::string DefaultDataBase() {
-#ifdef _WIN32
-    const char* local = std::getenv("LOCALAPPDATA");
-    return local != nullptr ? std::string(local) : std::string();
-#else
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return xdg;
-    }
-    const std::string home = HomeFolder();
-    return home.empty() ? std::string() : home + "/.local/share";
-#endif
+    return UserDataFolder();
 }
 
 std::string DefaultSimChipFolder() {

@@ -14,6 +14,9 @@
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     CLI::App app{"kvx3-cli: program, read, verify and erase PIC microcontrollers", "kvx3-cli"};
+    // A path such as /tmp/a.hex is a file on every system, never an option.
+    // Set before the subcommands are added, which take it over.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.fallthrough();
     app.footer(

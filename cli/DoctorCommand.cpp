@@ -4,8 +4,7 @@
 #include "ops/ConnectionDoctor.h"
 #include "sim/SimChips.h"
 #include "sim/SimWriter.h"
-#include "writer/usb_link/LibUsbLink.h"
-#include "writer/usb_link/LibUsbProbe.h"
+#include "writer/usb_link/UsbBus.h"
 
 #include <ostream>
 
@@ -35,13 +34,18 @@ int CmdDoctor(CCliContext& ctx, const CWriterOptions& writer) {
         setup.UdevFolders.clear();
         report = RunConnectionDoctor(*probe, sim, setup);
     } else {
-        CLibUsbProbe probe;
-        CLibUsbLink link;
+        const std::unique_ptr<IUsbProbe> probe = MakeUsbBusProbe();
+        const std::unique_ptr<IUsbLink> link = MakeUsbBusLink();
+        if (!link) {
+            ctx.out << MarkText(EDoctorMark::Problem)
+                    << "this build has no USB backend: no writer can be reached\n";
+            return kExitNoWriter;
+        }
         CDoctorSetup setup;
 #ifndef __linux__
         setup.UdevFolders.clear();
 #endif
-        report = RunConnectionDoctor(probe, link, setup);
+        report = RunConnectionDoctor(*probe, *link, setup);
     }
     for (const CDoctorLine& line : report.Lines) {
         ctx.out << MarkText(line.Mark) << line.Text << '\n';

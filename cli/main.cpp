@@ -1,8 +1,10 @@
 #include "cli/Cli.h"
+#include "platform/Process.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return RunCli(args, std::cout, std::cerr);
+    const CUtf8ConsoleScope console;
+    const CFineTimerScope timer;
+    return RunCli(Utf8Arguments(argc, argv), std::cout, std::cerr);
 }

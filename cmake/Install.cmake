@@ -52,8 +52,11 @@ if(NOT WIN32 AND NOT KVX3_INSTALL_PROGRAMDIR STREQUAL CMAKE_INSTALL_BINDIR)
     endforeach()
 endif()
 
-# udev must see the rule before its uaccess rules (73-seat-late.rules) run.
-if(NOT WIN32)
+if(WIN32)
+    # The sample driver package that binds WinUSB to the writer.
+    install(FILES ${PROJECT_SOURCE_DIR}/data/kvx3-writer-winusb.inf DESTINATION ${KVX3_INSTALL_PROGRAMDIR})
+else()
+    # udev must see the rule before its uaccess rules (73-seat-late.rules) run.
     set(KVX3_UDEV_RULES_DIR lib/udev/rules.d CACHE STRING "Where the udev rule is installed (below the prefix)")
     install(FILES ${PROJECT_SOURCE_DIR}/data/70-kvx3-writer.rules DESTINATION ${KVX3_UDEV_RULES_DIR})
 endif()

@@ -98,11 +98,7 @@ bool CHexFile::IsSoundRecord(const std::string& line) {
 }
 
 bool CanOpenHexFile(const std::string& path) {
-    if (!IsRegularFile(path)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    return static_cast<bool>(in);
+    return CanOpenForReading(path);
 }
 
 bool CHexFile::LoadHex(const std::string& path) {

@@ -49,12 +49,8 @@ bool ParseFields(std::string_view text, const size_t (&at)[6], CStamp& stamp) {
 } // namespace
 
 std::string DefaultSafetyFolder() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return std::string(xdg) + "/kvx3";
-    }
-    const std::string home = HomeFolder();
-    return home.empty() ? std::string() : home + "/.local/share/kvx3";
+    const std::string base = UserDataFolder();
+    return base.empty() ? std::string() : PathInFolder(base, "kvx3");
 }
 
 CStamp LocalStampNow() {

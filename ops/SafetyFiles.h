@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-// $XDG_DATA_HOME/kvx3 when that is an absolute path, else
-// <home>/.local/share/kvx3; empty when no home folder is known.
+// kvx3 in the user's data folder (UserDataFolder: $XDG_DATA_HOME or
+// <home>/.local/share, %LOCALAPPDATA% on Windows); empty when none is known.
 std::string DefaultSafetyFolder();
 
 // A local date and time, to the second.

@@ -56,7 +56,7 @@ public:
 // Where the writer's packets go.
 enum class EWriterBackend {
     None,      // no backend chosen: no writer is ever found
-    LibUsb,    // the writer on the USB bus
+    LibUsb,    // the writer on the USB bus (through WinUSB on Windows)
     Simulated, // the simulated writer, with a simulated chip in its socket
     External,  // a link the caller owns (a test's)
 };
@@ -110,8 +110,9 @@ public:
     // Each replaces the backend; refused (Busy) while a writer is open
     // through the current one or an operation runs. The writer is opened by
     // the next poll (the runner's timer tick).
-    // The writer on the USB bus; its transfers give up after
-    // transferTimeoutMs, or after the link's own time-out when it is 0.
+    // The writer on the USB bus (libusb, or WinUSB on Windows); its
+    // transfers give up after transferTimeoutMs, or after the link's own
+    // time-out when it is 0 (always, on WinUSB).
     EBackendResult UseLibUsb(unsigned transferTimeoutMs = 0);
     // The simulated writer. With a chip file that exists, the chip saved in
     // it; otherwise a blank chip of the selected device type, kept in the file

@@ -1,15 +1,13 @@
-// The choice of the writer's backend: libusb, the simulated writer with a
-// chip of the selected device type (or one kept in a file), or a link the
-// caller brings; and the connection doctor over it.
+// The choice of the writer's backend: the USB bus (libusb, or WinUSB on
+// Windows), the simulated writer with a chip of the selected device type (or
+// one kept in a file), or a link the caller brings; and the connection doctor
+// over it.
 #include "ops/Station.h"
 
 #include "platform/Platform.h"
 #include "sim/SimChips.h"
 #include "sim/SimWriter.h"
-#include "writer/usb_link/LibUsbLink.h"
-#include "writer/usb_link/LibUsbProbe.h"
-
-#include <filesystem>
+#include "writer/usb_link/UsbBus.h"
 
 bool CStation::MayChangeBackend() const {
     return !m_link.HasOpenDevice() && !m_runner.IsRunning() && !m_runner.HasWorkerThread() &&
@@ -44,8 +42,8 @@ EBackendResult CStation::UseLibUsb(unsigned transferTimeoutMs) {
         return EBackendResult::Busy;
     }
     DropOwnedBackend();
-    m_pOwnedBackend = transferTimeoutMs == 0 ? std::make_unique<CLibUsbLink>()
-                                             : std::make_unique<CLibUsbLink>(transferTimeoutMs);
+    // Null in a build without USB: it finds no writer.
+    m_pOwnedBackend = MakeUsbBusLink(transferTimeoutMs);
     (void)m_link.SetBackend(m_pOwnedBackend.get());
     m_backend = EWriterBackend::LibUsb;
     return EBackendResult::Ok;
@@ -57,8 +55,7 @@ EBackendResult CStation::UseSimulator(const std::string& chipFile, bool strictTi
     }
     const ESimTiming timing = strictTiming ? ESimTiming::Strict : ESimTiming::Typical;
     std::unique_ptr<ISimChip> chip;
-    std::error_code error;
-    if (!chipFile.empty() && std::filesystem::exists(chipFile, error)) {
+    if (PathExists(chipFile)) {
         chip = LoadSimChipFromFile(chipFile, timing);
         if (!chip) {
             return EBackendResult::BadChipFile;
@@ -117,12 +114,10 @@ void CStation::FollowDeviceWithSimulatedChip() {
     }
     (void)m_pSim->RemoveChip();
     m_simChipFile.clear();
-    const std::string file =
-        (std::filesystem::path(m_simChipFolder) / SimChipFileName(m_device.DeviceName)).string();
+    const std::string file = PathInFolder(m_simChipFolder, SimChipFileName(m_device.DeviceName));
     const ESimTiming timing = m_simStrictTiming ? ESimTiming::Strict : ESimTiming::Typical;
     std::unique_ptr<ISimChip> chip;
-    std::error_code error;
-    if (std::filesystem::exists(file, error)) {
+    if (PathExists(file)) {
         // A file that does not load stays untouched: no blank chip is saved over it.
         chip = LoadSimChipFromFile(file, timing);
     } else {
@@ -163,6 +158,6 @@ bool CStation::DiagnoseConnection(CDoctorReport& report) {
 #ifndef __linux__
     setup.UdevFolders.clear();
 #endif
-    CLibUsbProbe probe;
-    return DiagnoseConnection(probe, setup, report);
+    const std::unique_ptr<IUsbProbe> probe = MakeUsbBusProbe();
+    return DiagnoseConnection(*probe, setup, report);
 }

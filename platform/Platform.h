@@ -22,6 +22,10 @@ std::string ExecutableFolder();
 // The user's home folder ($HOME, else the password database; %USERPROFILE%
 // on Windows); empty when none is known.
 std::string HomeFolder();
+// Where per-user data lives: %LOCALAPPDATA% on Windows; elsewhere
+// $XDG_DATA_HOME when that is an absolute path, else <home>/.local/share.
+// Empty when none is known.
+std::string UserDataFolder();
 // The process's standard error stream is a terminal (so a progress bar can
 // be redrawn in place).
 bool StderrIsTerminal();
@@ -50,6 +54,11 @@ CFileStatus GetFileStatus(const std::string& path);
 // device, a pipe, or nothing at all.
 bool IsRegularFile(const std::string& path);
 bool IsFolder(const std::string& path);
+// Anything at all is at `path` (after following links): a file, a folder, a
+// device.
+bool PathExists(const std::string& path);
+// `name` in `folder`, with this system's separator between them.
+std::string PathInFolder(const std::string& folder, const std::string& name);
 
 // ---------------------------------------------------------------- bounded read
 
@@ -70,6 +79,10 @@ enum class EReadResult {
 // memory. Each reader passes the limit of its largest legitimate file. On
 // any result other than Read, `bytes` is empty.
 EReadResult ReadFileLimited(const std::string& path, size_t maxBytes, std::string& bytes);
+
+// A plain file (links followed) that this user may open for reading, tried by
+// opening it without reading a byte.
+bool CanOpenForReading(const std::string& path);
 
 // ---------------------------------------------------------------- folders
 

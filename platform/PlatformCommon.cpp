@@ -199,6 +199,25 @@ EReadResult ReadFileLimited(const std::string& path, size_t maxBytes, std::strin
     return EReadResult::Read;
 }
 
+bool PathExists(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && fs::exists(FsPath(path), error);
+}
+
+std::string PathInFolder(const std::string& folder, const std::string& name) {
+    return Utf8(FsPath(folder) / FsPath(name));
+}
+
+bool CanOpenForReading(const std::string& path) {
+    if (!IsRegularFile(path)) {
+        return false;
+    }
+    // The path reaches Windows as UTF-16 this way; a std::string would be
+    // taken in the ANSI code page.
+    const std::ifstream in(FsPath(path), std::ios::binary);
+    return static_cast<bool>(in);
+}
+
 CReplaceFaultScope::CReplaceFaultScope(const CReplaceFault& fault) {
     t_fault = CArmedFault{true, false, fault};
 }

@@ -29,4 +29,11 @@ std::string TemporarySibling(const std::string& target);
 // a file in the root).
 std::string FolderOf(const std::string& path);
 
+#ifdef _WIN32
+// UTF-8 to UTF-16 and back for the wide calls; text that is not UTF-8 comes
+// through with U+FFFD in place of what could not be read.
+std::wstring Wide(const std::string& utf8);
+std::string Narrow(const wchar_t* wide, size_t length);
+#endif
+
 } // namespace platform_detail

@@ -168,6 +168,15 @@ std::string HomeFolder() {
     return {};
 }
 
+std::string UserDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.local/share";
+}
+
 bool StderrIsTerminal() {
     return ::isatty(STDERR_FILENO) != 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the rules the compiler cannot: includes only point down the layers,
-# Qt and libusb stay in their corners, POSIX headers stay behind the platform
-# layer, and every source is formatted. Prints one line per breach and exits 1
+# Qt and libusb stay in their corners, POSIX and Windows headers stay behind
+# the platform layer, and every source is formatted. Prints one line per breach and exits 1
 # when there is any.
 #
 # Usage: scripts/check-source.sh [--no-format]
@@ -93,6 +93,18 @@ for file in "${sources[@]}"; do
         grep -nE '^\s*#\s*include\s+<(unistd\.h|fcntl\.h|dirent\.h|pwd\.h|libgen\.h|dlfcn\.h|poll\.h|pthread\.h|iconv\.h|termios\.h|sys/[a-z_]+\.h)>' "$file" |
             while IFS=: read -r line _; do
                 echo "$file:$line: POSIX-only header outside platform/"
+            done | grep . && failures=$((failures + 1))
+        ;;
+    esac
+
+    # Windows headers likewise: the platform layer, the USB backends and the
+    # registry store are the system-specific parts.
+    case "$file" in
+    platform/* | writer/usb_link/* | settings/RegistryStore.* | tests/* | bench/* | fuzz/*) ;;
+    *)
+        grep -nE '^\s*#\s*include\s+<(windows|winreg|winbase|shellapi|setupapi|winusb|cfgmgr32|timeapi|mmsystem|io)\.h>' "$file" |
+            while IFS=: read -r line _; do
+                echo "$file:$line: Windows header outside platform/"
             done | grep . && failures=$((failures + 1))
         ;;
     esac

@@ -38,28 +38,28 @@ std::string Narrow(const wchar_t* text, size_t length) {
     return narrow;
 }
 
-// Opens a key of a valid path; the root is never handed out, so that every
-// key opened here can be closed.
-HKEY OpenKey(const std::string& path, REGSAM access) {
+// Opens a key of a valid path below `root`; the root itself is never handed
+// out, so that every key opened here can be closed.
+HKEY OpenKey(HKEY root, const std::string& path, REGSAM access) {
     std::vector<std::string> names;
-    if (!SplitKeyPath(path, names) || names.empty()) {
+    if (root == nullptr || !SplitKeyPath(path, names) || names.empty()) {
         return nullptr;
     }
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, Widen(path).c_str(), 0, access, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, Widen(path).c_str(), 0, access, &key) != ERROR_SUCCESS) {
         return nullptr;
     }
     return key;
 }
 
-HKEY CreateKey(const std::string& path) {
+HKEY CreateKey(HKEY root, const std::string& path) {
     std::vector<std::string> names;
-    if (!SplitKeyPath(path, names) || names.empty()) {
+    if (root == nullptr || !SplitKeyPath(path, names) || names.empty()) {
         return nullptr;
     }
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
         return nullptr;
     }
     return key;
@@ -67,11 +67,36 @@ HKEY CreateKey(const std::string& path) {
 
 } // namespace
 
+CRegistryStore::CRegistryStore(const std::string& root) {
+    HKEY key = nullptr;
+    std::vector<std::string> names;
+    if (SplitKeyPath(root, names) && !names.empty() &&
+        RegCreateKeyExW(HKEY_CURRENT_USER, Widen(root).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        m_root = key;
+    } else {
+        m_failed = true;
+    }
+}
+
+CRegistryStore::~CRegistryStore() {
+    if (m_root != nullptr) {
+        RegCloseKey(static_cast<HKEY>(m_root));
+    }
+}
+
+void* CRegistryStore::Root() const {
+    if (m_failed) {
+        return nullptr;
+    }
+    return m_root != nullptr ? m_root : static_cast<void*>(HKEY_CURRENT_USER);
+}
+
 bool CRegistryStore::KeyExists(const std::string& path) {
     if (path.empty()) {
-        return true;
+        return Root() != nullptr;
     }
-    HKEY key = OpenKey(path, KEY_READ);
+    HKEY key = OpenKey(static_cast<HKEY>(Root()), path, KEY_READ);
     if (key == nullptr) {
         return false;
     }
@@ -80,7 +105,7 @@ bool CRegistryStore::KeyExists(const std::string& path) {
 }
 
 bool CRegistryStore::ReadString(const std::string& path, const std::string& name, std::string& value) {
-    HKEY key = OpenKey(path, KEY_READ);
+    HKEY key = OpenKey(static_cast<HKEY>(Root()), path, KEY_READ);
     if (key == nullptr) {
         return false;
     }
@@ -109,7 +134,7 @@ bool CRegistryStore::ReadString(const std::string& path, const std::string& name
 }
 
 bool CRegistryStore::ReadDword(const std::string& path, const std::string& name, uint32_t& value) {
-    HKEY key = OpenKey(path, KEY_READ);
+    HKEY key = OpenKey(static_cast<HKEY>(Root()), path, KEY_READ);
     if (key == nullptr) {
         return false;
     }
@@ -127,7 +152,7 @@ bool CRegistryStore::ReadDword(const std::string& path, const std::string& name,
 }
 
 bool CRegistryStore::WriteString(const std::string& path, const std::string& name, const std::string& value) {
-    HKEY key = CreateKey(path);
+    HKEY key = CreateKey(static_cast<HKEY>(Root()), path);
     if (key == nullptr) {
         return false;
     }
@@ -140,7 +165,7 @@ bool CRegistryStore::WriteString(const std::string& path, const std::string& nam
 }
 
 bool CRegistryStore::WriteDword(const std::string& path, const std::string& name, uint32_t value) {
-    HKEY key = CreateKey(path);
+    HKEY key = CreateKey(static_cast<HKEY>(Root()), path);
     if (key == nullptr) {
         return false;
     }
@@ -152,7 +177,8 @@ bool CRegistryStore::WriteDword(const std::string& path, const std::string& name
 }
 
 bool CRegistryStore::EnumSubKey(const std::string& path, size_t index, std::string& name) {
-    HKEY key = path.empty() ? HKEY_CURRENT_USER : OpenKey(path, KEY_READ);
+    const HKEY root = static_cast<HKEY>(Root());
+    HKEY key = path.empty() ? root : OpenKey(root, path, KEY_READ);
     if (key == nullptr) {
         return false;
     }
@@ -160,7 +186,7 @@ bool CRegistryStore::EnumSubKey(const std::string& path, size_t index, std::stri
     DWORD length = kEnumNameBufferLength;
     const bool ok = RegEnumKeyExW(key, static_cast<DWORD>(index), buffer, &length, nullptr, nullptr, nullptr,
                                   nullptr) == ERROR_SUCCESS;
-    if (key != HKEY_CURRENT_USER) {
+    if (key != root) {
         RegCloseKey(key);
     }
     if (ok) {
@@ -171,10 +197,11 @@ bool CRegistryStore::EnumSubKey(const std::string& path, size_t index, std::stri
 
 bool CRegistryStore::DeleteKey(const std::string& path) {
     std::vector<std::string> names;
-    if (!SplitKeyPath(path, names) || names.empty()) {
+    const HKEY root = static_cast<HKEY>(Root());
+    if (root == nullptr || !SplitKeyPath(path, names) || names.empty()) {
         return false;
     }
-    return RegDeleteKeyW(HKEY_CURRENT_USER, Widen(path).c_str()) == ERROR_SUCCESS;
+    return RegDeleteKeyW(root, Widen(path).c_str()) == ERROR_SUCCESS;
 }
 
 #endif

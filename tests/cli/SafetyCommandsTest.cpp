@@ -20,20 +20,39 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// A temporary folder as XDG_DATA_HOME while the test runs.
+// The variable that names the user's data folder.
+#ifdef _WIN32
+constexpr const char* kDataVariable = "LOCALAPPDATA";
+void SetVariable(const char* name, const std::string& value) {
+    (void)::_putenv_s(name, value.c_str());
+}
+void UnsetVariable(const char* name) {
+    (void)::_putenv_s(name, "");
+}
+#else
+constexpr const char* kDataVariable = "XDG_DATA_HOME";
+void SetVariable(const char* name, const std::string& value) {
+    (void)::setenv(name, value.c_str(), 1);
+}
+void UnsetVariable(const char* name) {
+    (void)::unsetenv(name);
+}
+#endif
+
+// A temporary folder as the user's data folder while the test runs.
 class SafetyCli : public ::testing::Test {
 protected:
     SafetyCli() {
-        const char* old = std::getenv("XDG_DATA_HOME");
+        const char* old = std::getenv(kDataVariable);
         m_hadOld = old != nullptr;
         m_old = m_hadOld ? old : "";
-        ::setenv("XDG_DATA_HOME", m_dir.File("data").c_str(), 1);
+        SetVariable(kDataVariable, m_dir.File("data"));
     }
     ~SafetyCli() override {
         if (m_hadOld) {
-            ::setenv("XDG_DATA_HOME", m_old.c_str(), 1);
+            SetVariable(kDataVariable, m_old);
         } else {
-            ::unsetenv("XDG_DATA_HOME");
+            UnsetVariable(kDataVariable);
         }
     }
     // kvx3-cli -d DEVICE --sim-chip <chip of that name> ARGS...

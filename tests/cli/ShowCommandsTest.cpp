@@ -67,6 +67,12 @@ TEST(CliShow, ExitStatusesForBadInput) {
     EXPECT_EQ(missingFile.Status, kExitBadInput);
     EXPECT_NE(missingFile.Err.find("cannot read"), std::string::npos);
 
+    // A path that begins with a slash is a file on every system, not an
+    // option in the manner of Windows.
+    const CRun slashed = RunTool({"show", "/absent.hex"});
+    EXPECT_EQ(slashed.Status, kExitBadInput);
+    EXPECT_NE(slashed.Err.find("cannot read"), std::string::npos) << slashed.Err;
+
     const CRun missingList = RunTool({"-l", dir.File("absent.txt"), "devices"});
     EXPECT_EQ(missingList.Status, kExitBadInput);
     EXPECT_NE(missingList.Err.find("デバイス リストファイルが見つかりません。"), std::string::npos);

@@ -4,6 +4,7 @@
 #include "sim/SimChipFile.h"
 #include "sim/SimChips.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/TestLinks.h"
 #include "tests/sim/SimTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -124,12 +125,13 @@ TEST(SimChipFile, SavesGoThroughLinksAndAFailedSaveKeepsTheLastChip) {
     std::unique_ptr<CMidRangeChip> chip = MakeMidRangeChip("PIC16F628A", ESimTiming::Typical);
     const std::string real = dir.File("chips-PIC16F628A.txt");
     ASSERT_TRUE(chip->SaveToFile(real));
-    fs::create_symlink(real, dir.Path() / "chip.txt");
-    const std::string linked = dir.File("chip.txt");
+    // Where the system makes no links, the file itself stands in.
+    const bool madeLink = MakeSymlink(Utf8Path(real), dir.Path() / "chip.txt");
+    const std::string linked = madeLink ? dir.File("chip.txt") : real;
 
     chip->Poke(EMidRegion::Program, 5, 0x0123);
     ASSERT_TRUE(chip->SaveToFile(linked));
-    EXPECT_TRUE(fs::is_symlink(linked));
+    EXPECT_EQ(IsSymlink(Utf8Path(linked)), madeLink);
     const std::string saved = ReadWholeFile(real);
     EXPECT_EQ(MakeMidRangeChip("PIC16F628A", ESimTiming::Typical)->LoadFromFile(linked), true);
 
@@ -150,5 +152,5 @@ TEST(SimChipFile, SavesGoThroughLinksAndAFailedSaveKeepsTheLastChip) {
         (void)entry;
         ++entries;
     }
-    EXPECT_EQ(entries, 2U) << "the chip file and its link, no temporary file";
+    EXPECT_EQ(entries, madeLink ? 2U : 1U) << "the chip file and its link, no temporary file";
 }

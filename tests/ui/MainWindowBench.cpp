@@ -48,10 +48,15 @@ bool CMainWindowBench::Connect() {
 }
 
 bool TickUntilIdle(CTestWindowHost& host, const CRunner& runner) {
-    for (int i = 0; i < 50000 && runner.IsRunning(); ++i) {
+    // A hang guard by the clock, not by a count of ticks: a short sleep may
+    // return at once (MinGW's runtime does), and then any count of ticks
+    // passes before the worker has done its part.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (runner.IsRunning() && std::chrono::steady_clock::now() < deadline) {
         host.FireTimers();
         if (runner.IsBusy()) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::yield();
         }
     }
     return !runner.IsRunning();

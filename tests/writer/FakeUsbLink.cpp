@@ -176,9 +176,6 @@ bool CFakeUsbLink::WritePipe(Handle pipe, const uint8_t* data, size_t length) {
         std::lock_guard<std::mutex> lock(m_mutex);
         Violation("two transfers at once");
     }
-    if (const unsigned micros = m_writeLatencyMicros.load(); micros != 0) {
-        std::this_thread::sleep_for(std::chrono::microseconds(micros));
-    }
     bool ok = false;
     std::function<void(size_t)> hook;
     size_t count = 0;

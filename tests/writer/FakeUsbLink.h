@@ -54,8 +54,6 @@ public:
     // Fills the rest of a read buffer, beyond what came, with 0xEE (a
     // backend is free to leave anything there).
     void SetScribble(bool on) { m_scribble = on; }
-    // Makes each write take this long (real time), also a failing one.
-    void SetWriteLatencyMicros(unsigned micros) { m_writeLatencyMicros = micros; }
 
     // --- records ---
     std::vector<CPacketRecord> Packets() const;
@@ -92,7 +90,6 @@ private:
     Responder m_responder;
     std::function<void(size_t)> m_writeHook;
     std::function<void(unsigned)> m_delayHook;
-    std::atomic<unsigned> m_writeLatencyMicros{0};
     std::atomic<bool> m_scribble{false};
     std::vector<CPacketRecord> m_packets;
     bool m_awaitingRead = false;

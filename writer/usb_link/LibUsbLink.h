@@ -2,9 +2,9 @@
 //
 // A device is opened by vendor and product id; its first interface with a
 // bulk OUT and a bulk IN endpoint becomes pipe 1 (OUT) and pipe 0 (IN), after
-// any kernel driver bound to it has been detached. Every transfer has a
-// time-out (kTransferTimeoutMs unless given); a transfer that times out has
-// failed.
+// any kernel driver bound to it has been detached. Every transfer has the
+// link's time-out (IUsbLink::kTransferTimeoutMs); a transfer that times out
+// has failed.
 //
 // Finding the writer costs no bus scan on every timer tick: where libusb
 // offers hotplug, arrivals and removals of the identifiers asked for are
@@ -27,13 +27,6 @@
 
 class CLibUsbLink final : public IUsbLink {
 public:
-    // The longest packet the engines send holds at most 16 timed waits
-    // (64 bytes, 4 bytes each). One wait lasts at most 65536 counts at a
-    // quarter of the writer's clock: 65.5 ms at the slowest clock of 4 MHz,
-    // so no answer can take more than 16 x 65.5 ms = 1.05 s to come (the
-    // real recipes stay far below: a packet of 10 ms waits at 4 MHz would be
-    // 160 ms). Two seconds leaves room for bus scheduling on top.
-    static constexpr unsigned kTransferTimeoutMs = 2000;
     // DrainPipe reads off at most this many waiting answers at one time.
     static constexpr unsigned kMaxDrainedAnswers = 16;
 

@@ -24,6 +24,15 @@ public:
     static constexpr int kPipeOut = 1; // host to writer
     static constexpr int kPipeIn = 0;  // writer to host
 
+    // Every backend gives up on a transfer after this long; a transfer that
+    // times out has failed. The longest packet the engines send holds at
+    // most 16 timed waits (64 bytes, 4 bytes each). One wait lasts at most
+    // 65536 counts at a quarter of the writer's clock: 65.5 ms at the slowest
+    // clock of 4 MHz, so no answer can take more than 16 x 65.5 ms = 1.05 s to
+    // come (the real recipes stay far below: a packet of 10 ms waits at 4 MHz
+    // would be 160 ms). Two seconds leaves room for bus scheduling on top.
+    static constexpr unsigned kTransferTimeoutMs = 2000;
+
     virtual ~IUsbLink() = default;
 
     // Opens the writer with these identifiers; kInvalidHandle when no such
