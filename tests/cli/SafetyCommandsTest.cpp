@@ -6,6 +6,7 @@
 #include "tests/cli/CliRun.h"
 #include "tests/common/TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -16,7 +17,12 @@ std::string Source(const std::string& relative) {
     return std::string(KVX3_SOURCE_DIR) + "/" + relative;
 }
 
-bool Has(const std::string& text, const std::string& part) {
+// Paths are compared with either separator taken for the other: on Windows
+// the tool joins its own names with a slash to a folder the system gives
+// with backslashes.
+bool Has(std::string text, std::string part) {
+    std::replace(text.begin(), text.end(), '\\', '/');
+    std::replace(part.begin(), part.end(), '\\', '/');
     return text.find(part) != std::string::npos;
 }
 

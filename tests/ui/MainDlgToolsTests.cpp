@@ -25,10 +25,14 @@ bool Contains(const std::string& text, const std::string& part) {
 
 // Ticks until neither a snapshot's read nor the runner's sequence runs.
 bool RunNetToEnd(CMainWindowBench& b) {
+    // A hang guard by the clock, as the bench's own: a short sleep may return
+    // at once, and then a count of ticks passes before the workers are done.
     const CSafetyNet& net = b.Station().SafetyNet();
-    for (int i = 0; i < 50000 && net.IsRunning(); ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (net.IsRunning() && std::chrono::steady_clock::now() < deadline) {
         b.Tick();
         std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::yield();
     }
     return !net.IsRunning();
 }
